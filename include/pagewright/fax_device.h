@@ -1,0 +1,74 @@
+/* Pagewright's raster fax device: a drawing surface that renders pages at fax resolution and
+ * writes them as a TIFF Class F file, a PDF file or PNG previews.
+ *
+ * Create the device with pwCreateFaxDevice, pass it as the dc of pagewright(), read the outcome
+ * with pwFaxDeviceStatus and release it with pwDestroySurface.
+ */
+#ifndef PAGEWRIGHT_FAX_DEVICE_H
+#define PAGEWRIGHT_FAX_DEVICE_H
+
+#include <stdint.h>
+
+#include "pagewright/pagewright.h"
+
+#ifndef _WIN32
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Output formats. */
+#define PW_FAX_FORMAT_TIFF 0u /**< one multi-page TIFF Class F file */
+#define PW_FAX_FORMAT_PDF 1u  /**< one PDF, each page a CCITT Group 4 image */
+#define PW_FAX_FORMAT_PNG 2u  /**< one PNG per page: "name-001.png", "name-002.png", ... */
+
+/* Vertical resolutions; horizontally the device always has 204 dots per inch. */
+#define PW_FAX_RESOLUTION_FINE 0u   /**< 196 lines per inch */
+#define PW_FAX_RESOLUTION_NORMAL 1u /**< 98 lines per inch */
+
+/* TIFF codings. */
+#define PW_FAX_COMPRESSION_G3 0u    /**< CCITT Group 3, 1-D (T4Options 0) */
+#define PW_FAX_COMPRESSION_G3_2D 1u /**< CCITT Group 3, 2-D (T4Options 1) */
+#define PW_FAX_COMPRESSION_G4 2u    /**< CCITT Group 4 (T6Options 0) */
+
+/* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). */
+#define PW_FAX_PAPER_A4 0u
+#define PW_FAX_PAPER_LETTER 1u
+#define PW_FAX_PAPER_LEGAL 2u
+#define PW_FAX_PAPER_B4 3u     /**< ISO B4, 353 mm long */
+#define PW_FAX_PAPER_CUSTOM 4u /**< paperHeightMm long */
+
+/** How a fax device renders and where it writes. Zero-initialised members select TIFF, fine
+ *  resolution, Group 3 1-D and A4. */
+typedef struct PwFaxDeviceOptions {
+  /** The output file. It appears only when the document ends successfully; a file of that name
+   *  is then replaced. For PNG this names the pages, see PW_FAX_FORMAT_PNG. */
+  const char* outputPath;
+  uint32_t format;        /**< PW_FAX_FORMAT_... */
+  uint32_t resolution;    /**< PW_FAX_RESOLUTION_... */
+  uint32_t compression;   /**< PW_FAX_COMPRESSION_...; TIFF only (PDF pages are always G4) */
+  uint32_t paper;         /**< PW_FAX_PAPER_... */
+  uint32_t paperHeightMm; /**< page length for PW_FAX_PAPER_CUSTOM, 1 to 2000 */
+} PwFaxDeviceOptions;
+
+/** A fax device for the options; nothing is created on disk until the document starts. Its
+ *  StartDoc fails (returns below 1) when the output cannot be created, with last error 3 when
+ *  the directory does not exist, 5 when access is denied. Returns null with last error 87 when
+ *  options is null, the path is null or empty, or a member holds an unknown value; 14 when out
+ *  of memory. Release it with pwDestroySurface. */
+PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options);
+
+/** The outcome of the device's current or last document: pages written so far and the first
+ *  failure (a Win32 error code, 0 when none; 112 when the disk was full), since the converter
+ *  does not examine the results of EndPage and EndDoc. Either output pointer may be null.
+ *  Returns 1, or 0 with last error 6 when surface is not a fax device. */
+PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32_t* pagesWritten,
+                                     uint32_t* documentError);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* _WIN32 */
+
+#endif /* PAGEWRIGHT_FAX_DEVICE_H */

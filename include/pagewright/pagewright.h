@@ -1,0 +1,176 @@
+/* Pagewright: lays out plain-text files as fax pages on a drawing surface.
+ *
+ * One call of pagewright() converts one text file. The host supplies the page description, the
+ * surface to draw on (a GDI device context on Windows, a PwSurface elsewhere), the text file's path
+ * and the job's fields. Problems are reported as numbered events (see pwSetEventSink) and the cause
+ * of a failure is left as the calling thread's last-error value, which holds Win32 error codes on
+ * every platform.
+ */
+#ifndef PAGEWRIGHT_PAGEWRIGHT_H
+#define PAGEWRIGHT_PAGEWRIGHT_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#if defined(_WIN32)
+#define PW_API __declspec(dllexport)
+#define PW_CALL __cdecl
+#elif defined(__GNUC__)
+#define PW_API __attribute__((visibility("default")))
+#define PW_CALL
+#else
+#define PW_API
+#define PW_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef _WIN32
+typedef LOGFONTA PwLogFont;
+typedef HDC PwDC;
+#else
+/** The font record: the members, order and sizes of Win32's LOGFONTA (60 bytes). */
+typedef struct PwLogFont {
+  int32_t lfHeight;     /**< >0 cell height, <0 character height */
+  int32_t lfWidth;      /**< average character width; 0 = natural */
+  int32_t lfEscapement; /**< tenths of a degree; 900 = text runs upwards */
+  int32_t lfOrientation;
+  int32_t lfWeight; /**< 400 normal, 700 bold */
+  uint8_t lfItalic;
+  uint8_t lfUnderline;
+  uint8_t lfStrikeOut;
+  uint8_t lfCharSet; /**< 0 ANSI, 238 Eastern European, 204 Cyrillic, 161 Greek, ... */
+  uint8_t lfOutPrecision;
+  uint8_t lfClipPrecision;
+  uint8_t lfQuality;
+  uint8_t lfPitchAndFamily;
+  char lfFaceName[32];
+} PwLogFont;
+
+/** A drawing surface: a host's callbacks (pwCreateSurface) or a device of the library. */
+typedef struct PwSurface PwSurface;
+typedef PwSurface* PwDC;
+#endif
+
+/** The page description. Sizes are in millimetres; font height and width are in points. */
+typedef struct RenderParams {
+  PwLogFont font;
+  uint32_t lineSpacingMm; /**< space added between lines */
+  uint32_t pageWidthMm;
+  uint32_t pageHeightMm;
+  uint32_t topMarginMm;
+  uint32_t bottomMarginMm;
+  uint32_t leftMarginMm;
+  uint32_t rightMarginMm;
+  uint32_t reserved;          /**< never read */
+  uint32_t directivesEnabled; /**< nonzero: markup is recognised */
+  const char* imageDirectory; /**< directory of referenced images; may be null */
+} RenderParams;
+
+/** Number of entries in JobFields: 0..10 numbered fields, 11..53 the named fields. */
+#define PW_JOB_FIELD_COUNT 54
+
+/** The job's fields. Each non-null entry is a list of lines: NUL-terminated lines followed by an
+ *  empty line, so a one-line value ends with two NUL bytes. */
+typedef struct JobFields {
+  const char* entries[PW_JOB_FIELD_COUNT];
+} JobFields;
+
+/** Converts the text file at textPath onto dc.
+ *  Returns 1 on success (the last-error value is then 0) and 0 on failure, with the cause as the
+ *  last-error value: 2 file not found, 3 path not found, 5 access denied, 32 sharing violation,
+ *  14 out of memory, or the error a surface operation left. *pageCountOut always receives the
+ *  number of pages ended (0 when the file held no printable character). reservedArg is ignored. */
+PW_API int PW_CALL pagewright(const RenderParams* params, PwDC dc, const char* textPath,
+                              uint32_t reservedArg, const JobFields* fields,
+                              uint32_t* pageCountOut);
+
+/** Stores the level mask of the filtered reports. The conversion's own reports are not filtered. */
+PW_API void PW_CALL setLogging(uint32_t mask);
+
+#ifndef _WIN32
+/* Extensions for hosts without Win32. */
+
+/** The calling thread's last-error value (a Win32 error code). */
+PW_API uint32_t pwGetLastError(void);
+/** Sets the calling thread's last-error value. */
+PW_API void pwSetLastError(uint32_t code);
+
+/** The header of a device-independent bitmap (Win32 BITMAPINFOHEADER, 40 bytes); in a
+ *  BITMAPINFO the colour table follows it. */
+typedef struct PwBitmapInfoHeader {
+  uint32_t biSize;
+  int32_t biWidth;
+  int32_t biHeight; /**< >0 bottom-up, <0 top-down */
+  uint16_t biPlanes;
+  uint16_t biBitCount;
+  uint32_t biCompression;
+  uint32_t biSizeImage;
+  int32_t biXPelsPerMeter;
+  int32_t biYPelsPerMeter;
+  uint32_t biClrUsed;
+  uint32_t biClrImportant;
+} PwBitmapInfoHeader;
+
+/** An opaque font of a surface. */
+typedef void* PwFont;
+
+/** A host's drawing operations. Each takes the user pointer given to pwCreateSurface first. A
+ *  callback that fails leaves its cause with pwSetLastError. Coordinates are device pixels, origin
+ *  top left, y downwards; text is drawn with its reference point at the top left of its cell. */
+typedef struct PwSurfaceOps {
+  /** Dots per inch: index 88 horizontally, 90 vertically. */
+  int32_t (*getDeviceCaps)(void* user, int32_t index);
+  /** A font for the record (height and width in device pixels), or null on failure. */
+  PwFont (*createFont)(void* user, const PwLogFont* font);
+  /** Makes font current; returns the font it replaces. */
+  PwFont (*selectFont)(void* user, PwFont font);
+  void (*deleteFont)(void* user, PwFont font);
+  /** Starts a document; returns a job number, below 1 on failure. */
+  int32_t (*startDoc)(void* user, const char* docName);
+  int32_t (*startPage)(void* user);
+  int32_t (*endPage)(void* user);
+  int32_t (*endDoc)(void* user);
+  /** Measures text in the current font; nonzero on success. */
+  int32_t (*getTextExtent)(void* user, const char* text, int32_t count, int32_t* cx, int32_t* cy);
+  int32_t (*textOut)(void* user, int32_t x, int32_t y, const char* text, int32_t count);
+  /** 1 transparent, 2 opaque; returns the previous mode. */
+  int32_t (*setBkMode)(void* user, int32_t mode);
+  /** Copies a bitmap to the page; returns the scan lines drawn, 0 on failure. */
+  int32_t (*setDIBitsToDevice)(void* user, int32_t x, int32_t y, uint32_t width, uint32_t height,
+                               int32_t srcX, int32_t srcY, uint32_t startScan, uint32_t scanLines,
+                               const void* bits, const PwBitmapInfoHeader* bitmapInfo,
+                               uint32_t colorUse);
+} PwSurfaceOps;
+
+/** A surface whose operations are the host's callbacks; ops must outlive it. Null with last error
+ *  14 when out of memory, 87 when ops is null. */
+PW_API PwSurface* pwCreateSurface(const PwSurfaceOps* ops, void* user);
+/** Releases any surface made by this library; null is ignored. */
+PW_API void pwDestroySurface(PwSurface* surface);
+
+/** Receives every report: its id, event type (1 error, 2 warning, 4 information), inserts (empty
+ *  or null ones replaced by "null") and the message text with its inserts filled in. */
+typedef void (*PwEventSink)(void* user, uint32_t eventId, uint16_t eventType,
+                            const char* const* inserts, uint32_t insertCount, const char* text);
+/** Routes every report to sink; a null sink restores the system log. */
+PW_API void pwSetEventSink(PwEventSink sink, void* user);
+#endif
+
+/** The JobFields index of a field name: "0" to "10" for the numbered fields, 11 to 53 for the
+ *  named ones ("FromName" ... "FromStationId", matched exactly); -1 for any other name. */
+PW_API int PW_CALL pwFieldIndex(const char* name);
+
+/** The name of JobFields entry index ("0" ... "10", "FromName" ...), or null outside 0 to 53. */
+PW_API const char* PW_CALL pwFieldName(int index);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PAGEWRIGHT_PAGEWRIGHT_H */

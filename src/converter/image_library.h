@@ -1,0 +1,47 @@
+// The image library: turns an image file into an in-memory BMP that the converter can draw.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pw {
+
+/// An open image file; null when none.
+using ImageHandle = void*;
+
+/// The image block starts with a BITMAPFILEHEADER of this size; the BITMAPINFO follows it.
+inline constexpr std::size_t kBitmapFileHeaderSize = 14;
+
+/// The setLogging bit that lets the image library's own diagnostics (libtiff's warnings and
+/// errors) through as debug reports; they are never printed.
+inline constexpr uint32_t kImageDiagnosticsLevel = 0x10;
+
+/// The four operations the converter performs on images. Abstract so that tests can inject
+/// failures.
+class ImageLibrary {
+ public:
+  virtual ~ImageLibrary() = default;
+
+  /// Opens the image file at path for reading. Returns its handle, or null with the last-error
+  /// value set (2 file not found, 3 path not found, 5 access denied, ...).
+  virtual ImageHandle open(const char* path) = 0;
+
+  /// Decodes the image (its first page) into an image block: a BITMAPFILEHEADER, a BITMAPINFO
+  /// (header and colour table) and the pixel array, in one block from detail::allocateBlock that
+  /// the caller owns and releases with detail::freeBlock, also after closing the handle. Null on
+  /// failure with the last-error value set (11 or 13 not a readable image, 8 too large or no
+  /// memory).
+  virtual void* render(ImageHandle image) = 0;
+
+  /// Closes a handle from open; null is ignored. Keeps the last-error value.
+  virtual void close(ImageHandle image) = 0;
+
+  /// The pixel array that belongs to bitmapInfo, the BITMAPINFO inside an image block from
+  /// render (block + kBitmapFileHeaderSize).
+  virtual const void* locatePixels(const void* bitmapInfo) = 0;
+};
+
+/// The platform's image library.
+ImageLibrary& platformImages();
+
+}  // namespace pw

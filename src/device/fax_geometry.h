@@ -1,0 +1,23 @@
+// Fax page geometry: the fixed line width of ITU T.4 and the page length for a paper size.
+#pragma once
+
+#include <cstdint>
+
+namespace pw {
+
+/// Dots per scan line of a standard fax page (215 mm at 204 dots per inch).
+inline constexpr int kFaxLineDots = 1728;
+inline constexpr int kFaxDpiX = 204;
+inline constexpr int kFaxDpiYFine = 196;
+inline constexpr int kFaxDpiYNormal = 98;
+
+enum class Paper { kA4, kLetter, kLegal, kB4, kCustom };
+
+/// Longest custom page accepted; beyond it the raster alone would exceed any sensible fax.
+inline constexpr uint32_t kMaxPaperHeightMm = 2000;
+
+/// Scan lines of a page of the given paper at dpiY; customHeightMm is used for Paper::kCustom.
+/// 0 when the paper is unknown or the custom height is 0 or above kMaxPaperHeightMm.
+int pageLines(Paper paper, uint32_t customHeightMm, int dpiY);
+
+}  // namespace pw

@@ -1,0 +1,72 @@
+// The calling thread's last-error value. It holds Win32 error codes on every platform, so that
+// hosts see the same causes wherever the module runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pw {
+
+// The Win32 codes the module produces itself or maps platform errors onto.
+inline constexpr uint32_t kErrorSuccess = 0;
+inline constexpr uint32_t kErrorInvalidFunction = 1;
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorPathNotFound = 3;
+inline constexpr uint32_t kErrorTooManyOpenFiles = 4;
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorInvalidHandle = 6;
+inline constexpr uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr uint32_t kErrorBadFormat = 11;
+inline constexpr uint32_t kErrorInvalidData = 13;
+inline constexpr uint32_t kErrorOutOfMemory = 14;
+inline constexpr uint32_t kErrorWriteProtect = 19;
+inline constexpr uint32_t kErrorNotReady = 21;
+inline constexpr uint32_t kErrorWriteFault = 29;
+inline constexpr uint32_t kErrorReadFault = 30;
+inline constexpr uint32_t kErrorGenFailure = 31;
+inline constexpr uint32_t kErrorSharingViolation = 32;
+inline constexpr uint32_t kErrorLockViolation = 33;
+inline constexpr uint32_t kErrorHandleEof = 38;
+inline constexpr uint32_t kErrorNotSupported = 50;
+inline constexpr uint32_t kErrorFileExists = 80;
+inline constexpr uint32_t kErrorInvalidParameter = 87;
+inline constexpr uint32_t kErrorDiskFull = 112;
+inline constexpr uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr uint32_t kErrorInvalidName = 123;
+inline constexpr uint32_t kErrorDirNotEmpty = 145;
+inline constexpr uint32_t kErrorBusy = 170;
+inline constexpr uint32_t kErrorAlreadyExists = 183;
+inline constexpr uint32_t kErrorFilenameExcedRange = 206;
+inline constexpr uint32_t kErrorFileTooLarge = 223;
+inline constexpr uint32_t kErrorNoMoreItems = 259;
+inline constexpr uint32_t kErrorDirectory = 267;
+inline constexpr uint32_t kErrorFileInvalid = 1006;
+inline constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
+inline constexpr uint32_t kErrorInvalidPixelFormat = 2000;
+inline constexpr uint32_t kErrorCantResolveFilename = 1921;
+
+uint32_t lastError();
+void setLastError(uint32_t code);
+
+/// Sets the last-error value to code and returns 0, so that a failing operation can return it.
+inline int failWith(uint32_t code) {
+  setLastError(code);
+  return 0;
+}
+
+/// Keeps the caller's last-error value across clean-up code.
+class LastErrorKeeper {
+ public:
+  LastErrorKeeper() : saved_(lastError()) {}
+  ~LastErrorKeeper() { setLastError(saved_); }
+  LastErrorKeeper(const LastErrorKeeper&) = delete;
+  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+ private:
+  uint32_t saved_;
+};
+
+/// The platform's own text for an error code, or an empty string when it has none.
+std::string systemErrorText(uint32_t code);
+
+}  // namespace pw

@@ -1,0 +1,108 @@
+// `pagewright check` on a valid Class F file and on files with one flaw each.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "command_runner.h"
+#include "fax_files.h"
+
+namespace pw::cli::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(CheckCommand, AcceptsWhatTheConverterWrites) {
+  ScratchDir dir;
+  dir.write("a.txt", std::string(200, '\n') + "last line\n");
+  ASSERT_EQ(runCommand({"a.txt", "-o", "a.tif", "--compression", "g4"}, dir.path()).status, 0);
+
+  const CommandOutput check = runCommand({"check", "a.tif"}, dir.path());
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_THAT(check.out, HasSubstr("a.tif: OK"));
+}
+
+TEST(CheckCommand, AcceptsAValidFileWrittenElsewhere) {
+  ScratchDir dir;
+  ASSERT_TRUE(writeFaxTiff(dir.file("ok.tif"), 3, TiffLayout{}));
+  const CommandOutput check = runCommand({"check", "ok.tif"}, dir.path());
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_THAT(check.out, HasSubstr("3 pages"));
+}
+
+struct Flaw {
+  const char* name;
+  std::function<void(TiffLayout&)> apply;
+  const char* problem;  // what the report must name
+};
+
+class CheckFlaw : public ::testing::TestWithParam<Flaw> {};
+
+TEST_P(CheckFlaw, IsNamedAndFailsTheCheck) {
+  ScratchDir dir;
+  TiffLayout layout;
+  GetParam().apply(layout);
+  ASSERT_TRUE(writeFaxTiff(dir.file("flawed.tif"), 2, layout));
+
+  const CommandOutput check = runCommand({"check", "flawed.tif"}, dir.path());
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, HasSubstr(GetParam().problem));
+  EXPECT_THAT(check.out, HasSubstr("not Class F"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, CheckFlaw,
+    ::testing::Values(
+        Flaw{"Width", [](TiffLayout& l) { l.width = 1700; }, "ImageWidth is 1700, expected 1728"},
+        Flaw{"Compression", [](TiffLayout& l) { l.compression = COMPRESSION_LZW; },
+             "Compression is LZW"},
+        Flaw{"Uncompressed", [](TiffLayout& l) { l.compression = COMPRESSION_NONE; },
+             "Compression is none"},
+        Flaw{"Photometric", [](TiffLayout& l) { l.photometric = PHOTOMETRIC_MINISBLACK; },
+             "PhotometricInterpretation is 1"},
+        Flaw{"XResolution", [](TiffLayout& l) { l.xResolution = 200; }, "XResolution is 200"},
+        Flaw{"YResolution", [](TiffLayout& l) { l.yResolution = 150; }, "YResolution is 150"},
+        Flaw{"Strips", [](TiffLayout& l) { l.rowsPerStrip = 16; }, "4 strips"},
+        Flaw{"FillOrder", [](TiffLayout& l) { l.fillOrder = false; }, "FillOrder is missing"},
+        Flaw{"PageNumber", [](TiffLayout& l) { l.pageNumber = false; }, "PageNumber is missing"},
+        Flaw{"PageTotal", [](TiffLayout& l) { l.pageTotalOffset = 1; },
+             "page 2: PageNumber is 1/3, expected 1/2"},
+        Flaw{"Subfile", [](TiffLayout& l) { l.pageSubfile = false; }, "NewSubfileType is missing"}),
+    [](const ::testing::TestParamInfo<Flaw>& info) { return std::string(info.param.name); });
+
+TEST(CheckCommand, NormalResolutionPasses) {
+  ScratchDir dir;
+  TiffLayout layout;
+  layout.yResolution = 98;
+  ASSERT_TRUE(writeFaxTiff(dir.file("normal.tif"), 1, layout));
+  EXPECT_EQ(runCommand({"check", "normal.tif"}, dir.path()).status, 0);
+}
+
+TEST(CheckCommand, FileThatIsNoTiffFails) {
+  ScratchDir dir;
+  dir.write("text.tif", "plain text, not a TIFF\n");
+  const CommandOutput check = runCommand({"check", "text.tif"}, dir.path());
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, HasSubstr("text.tif:"));
+  EXPECT_TRUE(check.err.empty()) << "libtiff wrote to stderr: " << check.err;
+}
+
+TEST(CheckCommand, OneBadFileAmongGoodOnesFailsTheRun) {
+  ScratchDir dir;
+  TiffLayout wide;
+  wide.width = 2048;
+  ASSERT_TRUE(writeFaxTiff(dir.file("good.tif"), 1, TiffLayout{}));
+  ASSERT_TRUE(writeFaxTiff(dir.file("wide.tif"), 1, wide));
+  const CommandOutput check = runCommand({"check", "good.tif", "wide.tif"}, dir.path());
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, HasSubstr("good.tif: OK"));
+  EXPECT_THAT(check.out, HasSubstr("wide.tif: page 1: ImageWidth is 2048"));
+}
+
+TEST(CheckCommand, MissingFileIsAUsageError) {
+  ScratchDir dir;
+  EXPECT_EQ(runCommand({"check", "absent.tif"}, dir.path()).status, 2);
+}
+
+}  // namespace
+}  // namespace pw::cli::testing

@@ -1,0 +1,121 @@
+// The host's own logic where the command's runs cannot see it: transcoding counts, the line-list
+// layout of field values, and output planning.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "encoding.h"
+#include "job_fields.h"
+#include "output_paths.h"
+
+namespace pw::cli {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+Transcoder utf8To1252() {
+  std::string error;
+  std::optional<Transcoder> transcoder = Transcoder::open("UTF-8", "WINDOWS-1252", &error);
+  if (!transcoder) ADD_FAILURE() << error;
+  return std::move(*transcoder);
+}
+
+TEST(Transcoder, MapsWhatTheCodePageHas) {
+  const TranscodeResult result = utf8To1252().convert("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC\r\n");
+  EXPECT_EQ(result.text, "\xE9t\xE9 \x80\r\n");
+  EXPECT_EQ(result.unmappable + result.malformed, 0u);
+}
+
+TEST(Transcoder, ReplacesAndCountsMissingCharactersOnePerCharacter) {
+  // Two arrows and a CJK character: each is one '?', however many bytes it took.
+  const TranscodeResult result = utf8To1252().convert(
+      "a\xE2\x86\x92"
+      "b\xE2\x86\x92\xE4\xB8\xAD");
+  EXPECT_EQ(result.text, "a?b??");
+  EXPECT_EQ(result.unmappable, 3u);
+}
+
+TEST(Transcoder, ReplacesMalformedAndTruncatedInput) {
+  const TranscodeResult result = utf8To1252().convert("x\xFFy\xE2\x82");
+  EXPECT_EQ(result.text.substr(0, 3), "x?y");
+  EXPECT_EQ(result.malformed, 3u) << "one bad byte and two of a cut-off sequence";
+}
+
+TEST(Transcoder, DropsALeadingByteOrderMarkOnly) {
+  EXPECT_EQ(utf8To1252().convert("\xEF\xBB\xBFhi").text, "hi");
+  EXPECT_EQ(utf8To1252().convert("hi\xEF\xBB\xBF").unmappable, 1u);
+}
+
+TEST(Transcoder, UnknownEncodingIsReported) {
+  std::string error;
+  EXPECT_FALSE(Transcoder::open("no-such-encoding", "WINDOWS-1252", &error));
+  EXPECT_THAT(error, HasSubstr("no-such-encoding"));
+}
+
+TEST(Transcoder, EveryCharacterSetNamedHasACodePageIconvKnows) {
+  for (const uint8_t charSet : {0, 161, 162, 177, 178, 186, 204, 222, 238}) {
+    std::string error;
+    EXPECT_TRUE(Transcoder::open("UTF-8", codePageOf(charSet), &error)) << error;
+  }
+  EXPECT_EQ(codePageOf(128), nullptr);
+}
+
+TEST(JobFieldSet, WritesTheLineListLayout) {
+  JobFieldSet fields;
+  ASSERT_TRUE(fields.set("ToName", {"Ann", "Lee"}));
+  const JobFields& view = fields.view();
+  const int index = pwFieldIndex("ToName");
+  EXPECT_EQ(std::string(view.entries[index], 9), std::string("Ann\0Lee\0\0", 9));
+  EXPECT_EQ(view.entries[pwFieldIndex("FromName")], nullptr);
+}
+
+TEST(JobFieldSet, BlankLinesInsideAValueDoNotEndIt) {
+  JobFieldSet fields;
+  ASSERT_TRUE(fields.set("0", {"one", "", "three", "", ""}));
+  const char* entry = fields.view().entries[0];
+  EXPECT_EQ(std::string(entry, 13), std::string("one\0 \0three\0\0", 13));
+}
+
+TEST(JobFieldSet, SplitsValuesAtLineBreaks) {
+  EXPECT_THAT(splitLines("a\r\nb\nc"), ElementsAre("a", "b", "c"));
+  EXPECT_THAT(splitLines(""), ElementsAre(""));
+}
+
+TEST(JobFieldSet, JsonNumbersAreTextAndLaterValuesWin) {
+  JobFieldSet fields;
+  ASSERT_EQ(fields.loadJsonText(R"({"Pages": 3, "0": ["a", 2]})", "job"), "");
+  ASSERT_EQ(fields.setFromArgument("Pages=4=four"), "");
+  const JobFields& view = fields.view();
+  EXPECT_STREQ(view.entries[pwFieldIndex("Pages")], "4=four");
+  EXPECT_EQ(std::string(view.entries[0], 5), std::string("a\0"
+                                                         "2\0\0",
+                                                         5));
+}
+
+TEST(JobFieldSet, EmptyStringIsAnEmptyList) {
+  JobFieldSet fields;
+  ASSERT_EQ(fields.setFromArgument("Subject="), "");
+  EXPECT_EQ(fields.view().entries[pwFieldIndex("Subject")][0], '\0');
+  EXPECT_FALSE(fields.empty());
+}
+
+TEST(OutputPlan, SingleInputTakesTheFormatOfItsOutput) {
+  const OutputPlan plan = planOutputs({"a.txt"}, "x/a.PDF", std::nullopt);
+  EXPECT_EQ(plan.error, "");
+  EXPECT_EQ(plan.format, OutputFormat::kPdf);
+  EXPECT_THAT(plan.outputs, ElementsAre("x/a.PDF"));
+}
+
+TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
+  const OutputPlan plan = planOutputs({"in/a.txt", "b"}, "out", OutputFormat::kPng);
+  EXPECT_TRUE(plan.createDirectory);
+  EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
+}
+
+TEST(OutputPlan, PngPagesAreNumberedBesideTheName) {
+  EXPECT_THAT(pngPagePaths("d.x/page", 2), ElementsAre("d.x/page-001.png", "d.x/page-002.png"));
+  EXPECT_EQ(pngPagePath("a.png", 12), "a-012.png");
+}
+
+}  // namespace
+}  // namespace pw::cli

@@ -1,0 +1,301 @@
+// The converter run as a user runs it: outputs read back, fields reaching the page, usage errors,
+// failed conversions and batches.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "command_runner.h"
+#include "fax_files.h"
+
+namespace pw::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// About 70 lines fit an A4 page at 10 pt, so this needs three pages.
+std::string lines(int count) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += "line " + std::to_string(i) + "\n";
+  return text;
+}
+
+class ConvertCommand : public ::testing::Test {
+ protected:
+  CommandOutput run(const std::vector<std::string>& args) { return runCommand(args, dir.path()); }
+  bool exists(const std::string& name) const { return fs::exists(dir.path() / name); }
+
+  ScratchDir dir;
+};
+
+// --- one conversion per output format --------------------------------------------------------
+
+TEST_F(ConvertCommand, TiffPagesMatchTheCountPrinted) {
+  dir.write("long.txt", lines(150));
+  const CommandOutput result = run({"long.txt", "-o", "long.tif"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const int pages = tiffPageCount(dir.file("long.tif"));
+  EXPECT_GE(pages, 2);
+  EXPECT_EQ(result.out, "long.tif: " + std::to_string(pages) + " pages\n");
+  EXPECT_EQ(tiffTag16(dir.file("long.tif"), TIFFTAG_COMPRESSION), COMPRESSION_CCITTFAX3);
+}
+
+TEST_F(ConvertCommand, PdfIsReadableWithEveryPage) {
+  dir.write("long.txt", lines(150));
+  ASSERT_EQ(run({"long.txt", "-o", "long.pdf"}).status, 0);
+  ASSERT_EQ(run({"long.txt", "-o", "long.tif"}).status, 0);
+  EXPECT_EQ(pdfPageCount(dir.file("long.pdf")), tiffPageCount(dir.file("long.tif")));
+}
+
+TEST_F(ConvertCommand, PngWritesOneFilePerPage) {
+  dir.write("long.txt", lines(150));
+  ASSERT_EQ(run({"long.txt", "-o", "long.png"}).status, 0);
+  EXPECT_TRUE(exists("long-001.png"));
+  EXPECT_TRUE(exists("long-002.png"));
+  EXPECT_FALSE(exists("long.png"));
+}
+
+TEST_F(ConvertCommand, FormatOptionOverridesAMissingExtension) {
+  dir.write("a.txt", "text\n");
+  ASSERT_EQ(run({"a.txt", "-o", "a.fax", "--format", "tiff"}).status, 0);
+  EXPECT_EQ(tiffPageCount(dir.file("a.fax")), 1);
+}
+
+TEST_F(ConvertCommand, DeviceOptionsReachTheFile) {
+  dir.write("a.txt", "text\n");
+  ASSERT_EQ(run({"a.txt", "-o", "a.tif", "--compression", "g4", "--resolution", "normal", "--paper",
+                 "letter"})
+                .status,
+            0);
+  EXPECT_EQ(tiffTag16(dir.file("a.tif"), TIFFTAG_COMPRESSION), COMPRESSION_CCITTFAX4);
+  EXPECT_EQ(runCommand({"check", "a.tif"}, dir.path()).status, 0);
+}
+
+TEST_F(ConvertCommand, DefaultOutputSitsBesideTheInput) {
+  dir.write("sub/memo.txt", "text\n");
+  ASSERT_EQ(run({"sub/memo.txt"}).status, 0);
+  EXPECT_TRUE(exists("sub/memo.tif"));
+}
+
+// --- job fields -----------------------------------------------------------------------------
+
+TEST_F(ConvertCommand, FieldFromTheCommandLineReachesThePage) {
+  dir.write("cover.txt", "To: <ToName>\n");
+  ASSERT_EQ(run({"cover.txt", "-o", "empty.tif", "--markup"}).status, 0);
+  ASSERT_EQ(run({"cover.txt", "-o", "filled.tif", "--markup", "--field", "ToName=Ann Lee"}).status,
+            0);
+  EXPECT_GT(tiffBlackPixels(dir.file("filled.tif")), tiffBlackPixels(dir.file("empty.tif")));
+}
+
+TEST_F(ConvertCommand, JsonFieldsDrawTheSameAsCommandLineFields) {
+  dir.write("cover.txt", "To: <ToName>\n<Subject>\n%0\n");
+  dir.write("job.json", R"({"ToName": "Ann Lee", "Subject": "Order", "0": ["one", "two"]})");
+  ASSERT_EQ(run({"cover.txt", "-o", "json.tif", "--markup", "--fields", "job.json"}).status, 0);
+  ASSERT_EQ(run({"cover.txt", "-o", "args.tif", "--markup", "--field", "ToName=Ann Lee", "--field",
+                 "Subject=Order", "--field", "0=one\ntwo"})
+                .status,
+            0);
+  EXPECT_EQ(tiffBlackPixels(dir.file("json.tif")), tiffBlackPixels(dir.file("args.tif")));
+}
+
+TEST_F(ConvertCommand, CommandLineFieldWinsOverJson) {
+  dir.write("cover.txt", "<ToName>\n");
+  dir.write("job.json", R"({"ToName": "A much longer name from the file"})");
+  ASSERT_EQ(
+      run({"cover.txt", "-o", "a.tif", "--markup", "--fields", "job.json", "--field", "ToName=Al"})
+          .status,
+      0);
+  ASSERT_EQ(run({"cover.txt", "-o", "b.tif", "--markup", "--field", "ToName=Al"}).status, 0);
+  EXPECT_EQ(tiffBlackPixels(dir.file("a.tif")), tiffBlackPixels(dir.file("b.tif")));
+}
+
+TEST_F(ConvertCommand, ExampleCoverSheetRendersWithItsJob) {
+  const std::string examples = PAGEWRIGHT_EXAMPLES;
+  const CommandOutput result = run(
+      {examples + "/cover.txt", "--markup", "--fields", examples + "/job.json", "-o", "cover.tif"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+}
+
+// --- usage errors: exit status 2 and a message naming the problem ---------------------------
+
+TEST_F(ConvertCommand, UnknownOptionIsNamed) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "--frobnicate"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("--frobnicate"));
+}
+
+TEST_F(ConvertCommand, OutOfRangeValuesAreRejected) {
+  dir.write("a.txt", "text\n");
+  EXPECT_EQ(run({"a.txt", "--resolution", "superfine"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--paper", "a5"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--paper", "215x0"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--charset", "klingon"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--size", "0"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "-j", "0"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--quiet", "--verbose"}).status, 2);
+}
+
+TEST_F(ConvertCommand, MarginsThatLeaveNoRoomAreRejected) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "--margin-left", "150", "--margin-right", "60"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("margins"));
+}
+
+TEST_F(ConvertCommand, BadJsonGivesTheParserPosition) {
+  dir.write("a.txt", "text\n");
+  dir.write("job.json", "{\"ToName\": \"Ann\",\n}");
+  const CommandOutput result = run({"a.txt", "--fields", "job.json"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("job.json: parse error at line 2"));
+}
+
+TEST_F(ConvertCommand, UnknownJsonKeyIsNamed) {
+  dir.write("a.txt", "text\n");
+  dir.write("job.json", R"({"ToName": "Ann", "ToNmae": "Lee"})");
+  const CommandOutput result = run({"a.txt", "--fields", "job.json"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("'ToNmae'"));
+  EXPECT_FALSE(exists("a.tif"));
+}
+
+TEST_F(ConvertCommand, JsonValuesOfTheWrongShapeAreNamed) {
+  dir.write("a.txt", "text\n");
+  dir.write("object.json", R"({"ToName": {"first": "Ann"}})");
+  dir.write("nested.json", R"({"0": ["ok", ["nested"]]})");
+  dir.write("array.json", R"(["ToName"])");
+  EXPECT_THAT(run({"a.txt", "--fields", "object.json"}).err, HasSubstr("field 'ToName' is a"));
+  EXPECT_THAT(run({"a.txt", "--fields", "nested.json"}).err, HasSubstr("field '0' holds"));
+  EXPECT_THAT(run({"a.txt", "--fields", "array.json"}).err, HasSubstr("expected an object"));
+}
+
+TEST_F(ConvertCommand, BadFieldArgumentsAreNamed) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput unknown = run({"a.txt", "--field", "Nobody=x"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_THAT(unknown.err, HasSubstr("'Nobody'"));
+  EXPECT_EQ(run({"a.txt", "--field", "11=x"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--field", "ToName"}).status, 2);
+}
+
+TEST_F(ConvertCommand, FormatContradictingTheExtensionIsRejected) {
+  dir.write("a.txt", "text\n");
+  EXPECT_EQ(run({"a.txt", "-o", "a.pdf", "--format", "png"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "-o", "a.doc"}).status, 2);
+  EXPECT_FALSE(exists("a.pdf"));
+}
+
+TEST_F(ConvertCommand, UnknownEncodingIsRejectedBeforeConverting) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "--encoding", "no-such-encoding"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("no-such-encoding"));
+}
+
+// --- failed conversions: exit status 1, the cause, and no output ----------------------------
+
+TEST_F(ConvertCommand, MissingInputSaysWhyAndLeavesNoOutput) {
+  const CommandOutput result = run({"absent.txt", "-o", "absent.tif"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("error 28020: Cannot open absent.txt"));
+  EXPECT_THAT(result.err, HasSubstr("No such file or directory"));
+  EXPECT_EQ(result.out, "");
+  EXPECT_FALSE(exists("absent.tif"));
+}
+
+TEST_F(ConvertCommand, UnwritableDestinationFailsWithoutOutput) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "-o", "no/such/dir/a.tif"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("a.txt: conversion failed"));
+}
+
+TEST_F(ConvertCommand, InputWithoutTextWritesNothing) {
+  dir.write("blank.txt", "\n\n  \n");
+  const CommandOutput result = run({"blank.txt", "-o", "blank.tif"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_FALSE(exists("blank.tif"));
+}
+
+TEST_F(ConvertCommand, FailureKeepsAnOlderOutputOfTheSameName) {
+  dir.write("a.tif", "an older file");
+  EXPECT_EQ(run({"absent.txt", "-o", "a.tif"}).status, 1);
+  EXPECT_TRUE(exists("a.tif"));
+}
+
+// --- batches --------------------------------------------------------------------------------
+
+TEST_F(ConvertCommand, BatchConvertsTheGoodInputsAndNamesTheBadOne) {
+  dir.write("a.txt", "first\n");
+  dir.write("c.txt", lines(150));
+  dir.write("d.txt", "fourth\n");
+  const CommandOutput result =
+      run({"a.txt", "missing.txt", "c.txt", "d.txt", "-o", "out", "-j", "3"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(tiffPageCount(dir.file("out/a.tif")), 1);
+  EXPECT_GE(tiffPageCount(dir.file("out/c.tif")), 2);
+  EXPECT_EQ(tiffPageCount(dir.file("out/d.tif")), 1);
+  EXPECT_FALSE(exists("out/missing.tif"));
+  EXPECT_THAT(result.err, HasSubstr("converted 3 of 4 files"));
+  EXPECT_THAT(result.err, HasSubstr("failed: missing.txt"));
+  EXPECT_THAT(result.out, HasSubstr("out/c.tif: "));
+  EXPECT_THAT(result.err, Not(HasSubstr("\r"))) << "no progress bar off a terminal";
+}
+
+TEST_F(ConvertCommand, BatchOfGoodInputsSucceeds) {
+  for (int i = 0; i < 6; ++i) dir.write("in" + std::to_string(i) + ".txt", lines(40));
+  const CommandOutput result = run({"in0.txt", "in1.txt", "in2.txt", "in3.txt", "in4.txt",
+                                    "in5.txt", "-o", "pdfs/", "--format", "pdf", "-j", "4"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(pdfPageCount(dir.file("pdfs/in" + std::to_string(i) + ".pdf")), 1);
+}
+
+TEST_F(ConvertCommand, BatchInputsWithTheSameNameAreRejected) {
+  dir.write("x/memo.txt", "one\n");
+  dir.write("y/memo.txt", "two\n");
+  const CommandOutput result = run({"x/memo.txt", "y/memo.txt", "-o", "out"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.err, HasSubstr("would both write"));
+}
+
+// --- encoding and output levels -------------------------------------------------------------
+
+TEST_F(ConvertCommand, Utf8InputIsTranscodedAndLossesAreCounted) {
+  dir.write("utf8.txt",
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC 5 \xE2\x86\x92 \xE2\x86\x92\n");
+  dir.write("cp1252.txt",
+            "Gr\xFC\xDF"
+            "e \x80 5 ? ?\n");
+  const CommandOutput result = run({"utf8.txt", "-o", "utf8.tif", "--encoding", "utf-8"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.err, HasSubstr("utf8.txt: 2 characters not in WINDOWS-1252"));
+  ASSERT_EQ(run({"cp1252.txt", "-o", "cp1252.tif"}).status, 0);
+  EXPECT_EQ(tiffBlackPixels(dir.file("utf8.tif")), tiffBlackPixels(dir.file("cp1252.tif")));
+}
+
+TEST_F(ConvertCommand, QuietPrintsNothingOnSuccess) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "-q"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ConvertCommand, VersionAndHelp) {
+  const CommandOutput version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "pagewright 0.1.0");
+  const CommandOutput help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("--compression"));
+  EXPECT_THAT(help.out, HasSubstr("=fine"));
+}
+
+}  // namespace
+}  // namespace pw::cli::testing

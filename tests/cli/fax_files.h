@@ -1,0 +1,41 @@
+// Reading back what the command wrote, and writing TIFF files with chosen departures from
+// Class F for the checker.
+#pragma once
+
+#include <tiffio.h>
+
+#include <cstdint>
+#include <string>
+
+namespace pw::cli::testing {
+
+/// Page count of a TIFF file; -1 when it cannot be opened.
+int tiffPageCount(const std::string& path);
+
+/// Black pixels over every page of a min-is-white bilevel TIFF; -1 when it cannot be decoded.
+long tiffBlackPixels(const std::string& path);
+
+/// A 16-bit tag of the first page; -1 when absent.
+int tiffTag16(const std::string& path, uint32_t tag);
+
+/// Page count of a PDF file; -1 when it cannot be read.
+int pdfPageCount(const std::string& path);
+
+/// How writeFaxTiff lays out its blank pages; the defaults make a valid Class F file.
+struct TiffLayout {
+  uint32_t width = 1728;
+  uint16_t compression = COMPRESSION_CCITTFAX4;
+  uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+  float xResolution = 204;
+  float yResolution = 196;
+  uint32_t rowsPerStrip = 0;  ///< 0: the whole page in one strip
+  bool fillOrder = true;
+  bool pageNumber = true;
+  int pageTotalOffset = 0;  ///< added to the total written in PageNumber
+  bool pageSubfile = true;
+};
+
+/// Writes pages blank pages of 64 rows; false when libtiff refused.
+bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout);
+
+}  // namespace pw::cli::testing

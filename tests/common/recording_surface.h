@@ -1,0 +1,69 @@
+// A drawing surface for tests: logs every call with its arguments and measures text with fixed
+// metrics (every character kCharWidth wide, kCellHeight high).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/drawing_surface.h"
+
+namespace pw::testing {
+
+class RecordingSurface : public DrawingSurface {
+ public:
+  static constexpr int kCharWidth = 10;
+  static constexpr int kCellHeight = 20;
+
+  int dpiX = 204;
+  int dpiY = 196;
+  // Failure injection: the operation fails with the given last-error value.
+  int failCreateFontAt = 0;  // the n-th createFont (1-based) fails; 0 = never
+  uint32_t createFontError = 8;
+  bool failStartDoc = false;
+  uint32_t startDocError = 5;
+  bool failMeasureNewline = false;
+  uint32_t measureError = 6;
+  bool failSetDIBits = false;
+  uint32_t setDIBitsError = 0;
+
+  /// Every call, one line each, e.g. "textOut 101,77 Hello ".
+  std::vector<std::string> calls;
+  /// The fonts created, in order.
+  std::vector<LogFont> fonts;
+
+  /// Only the lines whose operation is one of ops (space-separated names), in order.
+  std::vector<std::string> only(const std::string& ops) const;
+  /// The texts of the textOut calls, in order.
+  std::vector<std::string> texts() const;
+  int count(const std::string& op) const;
+  /// Fonts created and not yet deleted, excluding the stock font.
+  int liveFonts() const { return static_cast<int>(live_.size()); }
+  FontHandle selected() const { return selected_; }
+  static FontHandle stockFont() { return reinterpret_cast<FontHandle>(0x5700C); }
+
+  int getDeviceCaps(int index) override;
+  FontHandle createFont(const LogFont& font) override;
+  FontHandle selectFont(FontHandle font) override;
+  void deleteFont(FontHandle font) override;
+  int startDoc(const char* docName) override;
+  int startPage() override;
+  int endPage() override;
+  int endDoc() override;
+  bool getTextExtent(const char* text, int count, TextSize* size) override;
+  bool textOut(int x, int y, const char* text, int count) override;
+  int setBkMode(int mode) override;
+  int setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
+                        uint32_t startScan, uint32_t scanLines, const void* bits,
+                        const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) override;
+
+ private:
+  void log(std::string line) { calls.push_back(std::move(line)); }
+
+  std::vector<FontHandle> live_;
+  FontHandle selected_ = stockFont();
+  uintptr_t nextFont_ = 1;
+  int bkMode_ = 2;
+};
+
+}  // namespace pw::testing

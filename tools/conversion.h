@@ -1,0 +1,39 @@
+// One conversion: a text file through the module onto its own fax device, leaving either a
+// complete output or none.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console.h"
+#include "output_paths.h"
+#include "pagewright/fax_device.h"
+#include "pagewright/pagewright.h"
+
+namespace pw::cli {
+
+/// What every conversion of a run shares; read-only while conversions run.
+struct ConversionSettings {
+  RenderParams params{};
+  PwFaxDeviceOptions device{};  ///< outputPath is set per conversion
+  OutputFormat format = OutputFormat::kTiff;
+  const JobFields* fields = nullptr;
+  std::string encoding;  ///< source encoding; empty: the input is used as it is
+  std::string codePage;  ///< the iconv name of the target code page when encoding is set
+};
+
+struct ConversionResult {
+  bool ok = false;
+  uint32_t pages = 0;
+  std::string problem;  ///< why it failed, naming the last-error value's text
+};
+
+/// Converts input to output. Reports and warnings go to console; the result line is left to the
+/// caller.
+ConversionResult convertFile(const std::string& input, const std::string& output,
+                             const ConversionSettings& settings, Console& console);
+
+/// "1 page", "3 pages".
+std::string pagesText(uint32_t pages);
+
+}  // namespace pw::cli

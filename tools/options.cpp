@@ -1,0 +1,221 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+
+#include "pagewright/fax_device.h"
+
+#ifndef PAGEWRIGHT_VERSION
+#define PAGEWRIGHT_VERSION "0.0.0"
+#endif
+
+namespace pw::cli {
+
+namespace {
+
+constexpr int kUsageStatus = 2;
+constexpr uint32_t kMaxCustomHeightMm = 2000;  // the device's limit for a custom paper length
+constexpr uint32_t kMaxWidthMm = 1000;
+constexpr int32_t kMaxPoints = 1000;
+
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+const std::map<std::string, uint8_t>& charSetNames() {
+  static const std::map<std::string, uint8_t> kNames = {
+      {"ansi", 0},     {"easteurope", 238}, {"cyrillic", 204}, {"greek", 161}, {"turkish", 162},
+      {"baltic", 186}, {"hebrew", 177},     {"arabic", 178},   {"thai", 222}};
+  return kNames;
+}
+
+std::optional<uint32_t> parseMillimetres(const std::string& text) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return value;
+}
+
+std::string fieldNameList() {
+  std::string list;
+  for (int index = 0; const char* name = pwFieldName(index); ++index) {
+    list += index == 0 ? "" : (index % 8 == 0 ? ",\n  " : ", ");
+    list += name;
+  }
+  return list;
+}
+
+std::string footer() {
+  return "Field names:\n  " + fieldNameList() +
+         "\n\nChecking a fax file:\n  pagewright check FILE.tif...   (pagewright check --help)\n"
+         "\nReports of the converter are printed on standard error and also written to the\n"
+         "system log. Exit status: 0 converted, 1 a conversion failed, 2 bad usage.";
+}
+
+// Checks that need several options at once; returns an error message or empty.
+std::string crossCheck(const ConvertOptions& options) {
+  if (options.fontFace.size() >= sizeof(PwLogFont{}.lfFaceName)) {
+    return "--font: the face name is longer than 31 bytes";
+  }
+  if (options.marginLeftMm + options.marginRightMm >= options.paper.widthMm) {
+    return "the left and right margins leave no room on a " +
+           std::to_string(options.paper.widthMm) + " mm wide page";
+  }
+  if (options.marginTopMm + options.marginBottomMm >= options.paper.heightMm) {
+    return "the top and bottom margins leave no room on a " +
+           std::to_string(options.paper.heightMm) + " mm long page";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<Paper> parsePaper(const std::string& text) {
+  const std::string key = lowered(text);
+  if (key == "a4") return Paper{210, 297, PW_FAX_PAPER_A4};
+  if (key == "letter") return Paper{216, 279, PW_FAX_PAPER_LETTER};
+  if (key == "legal") return Paper{216, 356, PW_FAX_PAPER_LEGAL};
+  if (key == "b4") return Paper{250, 353, PW_FAX_PAPER_B4};
+  const std::size_t by = key.find('x');
+  if (by == std::string::npos) return std::nullopt;
+  const auto width = parseMillimetres(key.substr(0, by));
+  const auto height = parseMillimetres(key.substr(by + 1));
+  if (!width || !height || *width == 0 || *width > kMaxWidthMm || *height == 0 ||
+      *height > kMaxCustomHeightMm) {
+    return std::nullopt;
+  }
+  return Paper{*width, *height, PW_FAX_PAPER_CUSTOM};
+}
+
+std::optional<uint8_t> parseCharSet(const std::string& text) {
+  const auto named = charSetNames().find(lowered(text));
+  if (named != charSetNames().end()) return named->second;
+  const auto number = parseMillimetres(text);
+  if (number && *number <= 255) return static_cast<uint8_t>(*number);
+  return std::nullopt;
+}
+
+ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
+  ConvertOptions options;
+  CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF or PNG)", "pagewright"};
+  app.option_defaults()->always_capture_default();
+  app.set_version_flag("--version", "pagewright " PAGEWRIGHT_VERSION);
+  app.footer(footer());
+
+  std::string format, resolution = "fine", compression = "g3", paper = "a4", charSet = "ansi";
+  uint32_t margins = 0;
+
+  app.add_option("inputs", options.inputs, "Text files to convert")->required()->default_str("");
+  app.add_option("-o,--output", options.output,
+                 "Output file, or the directory for several inputs (created when missing); "
+                 "default: beside each input");
+  app.add_option("--format", format, "tiff, pdf or png; default: from the output's extension")
+      ->check(CLI::IsMember({"tiff", "tif", "pdf", "png"}, CLI::ignore_case));
+  app.add_option("--resolution", resolution, "fine (196 lines/inch) or normal (98)")
+      ->check(CLI::IsMember({"fine", "normal"}, CLI::ignore_case));
+  app.add_option("--compression", compression, "TIFF coding: g3 (1-D), g3-2d or g4")
+      ->check(CLI::IsMember({"g3", "g3-2d", "g4"}, CLI::ignore_case));
+  app.add_option("--paper", paper, "a4, letter, legal, b4 or WxH in millimetres")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return parsePaper(value) ? std::string() : "unknown paper '" + value + "'";
+          },
+          "PAPER"));
+
+  app.add_option("--font", options.fontFace, "Font face");
+  app.add_option("--size", options.fontPoints, "Font size in points")
+      ->check(CLI::Range(1, kMaxPoints));
+  app.add_option("--width", options.fontWidthPoints, "Character width in points; 0: natural")
+      ->check(CLI::Range(0, kMaxPoints));
+  app.add_flag("--bold", options.bold, "Bold font");
+  app.add_flag("--italic", options.italic, "Italic font");
+  app.add_option("--charset", charSet,
+                 "Character set: ansi, easteurope, cyrillic, greek, turkish, baltic, hebrew, "
+                 "arabic, thai or a number 0-255")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return parseCharSet(value) ? std::string() : "unknown character set '" + value + "'";
+          },
+          "CHARSET"));
+  app.add_option("--line-spacing", options.lineSpacingMm, "Space added between lines, mm");
+  CLI::Option* allMargins =
+      app.add_option("--margins", margins, "All four margins, mm (the options below win)")
+          ->default_str("");
+  CLI::Option* top = app.add_option("--margin-top", options.marginTopMm, "Top margin, mm");
+  CLI::Option* bottom =
+      app.add_option("--margin-bottom", options.marginBottomMm, "Bottom margin, mm");
+  CLI::Option* left = app.add_option("--margin-left", options.marginLeftMm, "Left margin, mm");
+  CLI::Option* right = app.add_option("--margin-right", options.marginRightMm, "Right margin, mm");
+  app.add_flag("--markup,!--no-markup", options.markup,
+               "Recognise markup: #BF/#NF bold, <ToName> placeholders, %0 inserts, #T...");
+  app.add_option("--image-dir", options.imageDirectory, "Directory of referenced images")
+      ->check(CLI::ExistingDirectory);
+
+  app.add_option("--field", options.fields,
+                 "Job field NAME=VALUE (repeatable; line breaks in VALUE give several lines)")
+      ->allow_extra_args(false)
+      ->default_str("");
+  app.add_option("--fields", options.fieldsFile,
+                 "JSON job file: {\"NAME\": \"value\" or [\"line\", ...]}; --field wins")
+      ->check(CLI::ExistingFile);
+  app.add_option("--encoding", options.encoding,
+                 "Encoding of the input and the field values (utf-8, cp1252, latin1, ...), "
+                 "transcoded to the character set's code page; default: bytes as they are");
+
+  app.add_option("-j,--jobs", options.jobs, "Conversions run in parallel")
+      ->check(CLI::Range(1u, 256u));
+  bool quietFlag = false;
+  bool verboseFlag = false;
+  CLI::Option* quiet = app.add_flag("-q,--quiet", quietFlag, "Print errors only");
+  CLI::Option* verbose = app.add_flag("-v,--verbose", verboseFlag,
+                                      "Print information reports and the settings used too");
+  quiet->excludes(verbose);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return {std::nullopt, app.exit(e)};
+  } catch (const CLI::CallForAllHelp& e) {
+    return {std::nullopt, app.exit(e)};
+  } catch (const CLI::CallForVersion& e) {
+    return {std::nullopt, app.exit(e)};
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return {std::nullopt, kUsageStatus};
+  }
+
+  if (!format.empty()) options.format = formatOfName(format);
+  options.resolution =
+      lowered(resolution) == "normal" ? PW_FAX_RESOLUTION_NORMAL : PW_FAX_RESOLUTION_FINE;
+  const std::string coding = lowered(compression);
+  options.compression = coding == "g4"      ? PW_FAX_COMPRESSION_G4
+                        : coding == "g3-2d" ? PW_FAX_COMPRESSION_G3_2D
+                                            : PW_FAX_COMPRESSION_G3;
+  options.paper = *parsePaper(paper);
+  options.charSet = *parseCharSet(charSet);
+  if (allMargins->count() > 0) {
+    if (top->count() == 0) options.marginTopMm = margins;
+    if (bottom->count() == 0) options.marginBottomMm = margins;
+    if (left->count() == 0) options.marginLeftMm = margins;
+    if (right->count() == 0) options.marginRightMm = margins;
+  }
+  if (quietFlag) options.verbosity = Verbosity::kQuiet;
+  if (verboseFlag) options.verbosity = Verbosity::kVerbose;
+
+  if (const std::string problem = crossCheck(options); !problem.empty()) {
+    std::fprintf(stderr, "%s\nRun with --help for more information.\n", problem.c_str());
+    return {std::nullopt, kUsageStatus};
+  }
+  return {std::move(options), 0};
+}
+
+}  // namespace pw::cli
