@@ -60,31 +60,6 @@ std::string runIconv(iconv_t cd, std::string_view input, std::string_view replac
 
 }  // namespace
 
-const char* codePageOf(uint8_t charSet) {
-  switch (charSet) {
-    case 0:
-      return "WINDOWS-1252";
-    case 161:
-      return "WINDOWS-1253";
-    case 162:
-      return "WINDOWS-1254";
-    case 177:
-      return "WINDOWS-1255";
-    case 178:
-      return "WINDOWS-1256";
-    case 186:
-      return "WINDOWS-1257";
-    case 204:
-      return "WINDOWS-1251";
-    case 222:
-      return "CP874";
-    case 238:
-      return "WINDOWS-1250";
-    default:
-      return nullptr;
-  }
-}
-
 std::optional<Transcoder> Transcoder::open(const std::string& from, const std::string& to,
                                            std::string* error) {
   iconv_t decode = iconv_open(kPivot, from.c_str());

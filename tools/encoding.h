@@ -10,10 +10,6 @@
 
 namespace pw::cli {
 
-/// The iconv name of the code page for lfCharSet ("WINDOWS-1252" for 0), or null when the
-/// character set has no single-byte code page here.
-const char* codePageOf(uint8_t charSet);
-
 struct TranscodeResult {
   std::string text;
   std::size_t unmappable = 0;  ///< characters the target code page lacks

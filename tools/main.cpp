@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "pagewright/fax_device.h"
+
 #include "batch.h"
 #include "console.h"
 #include "conversion.h"
@@ -98,11 +100,8 @@ int convert(const ConvertOptions& options) {
   ConversionSettings settings;
   const char* codePage = nullptr;
   if (!options.encoding.empty()) {
-    codePage = codePageOf(options.charSet);
-    if (!codePage) {
-      return usageError("--encoding: character set " + std::to_string(options.charSet) +
-                        " has no single-byte code page to transcode to");
-    }
+    // The device draws high bytes in this code page, so the text is transcoded to exactly it.
+    codePage = pwCharSetCodePage(options.charSet);
     // Opened once here so that a misspelt encoding is a usage error, not one failure per input.
     std::string error;
     const std::optional<Transcoder> transcoder =

@@ -65,6 +65,11 @@ PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options);
 PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32_t* pagesWritten,
                                      uint32_t* documentError);
 
+/** The code page in which the device draws bytes 128 to 255 for a font record's lfCharSet, as an
+ *  iconv name: "WINDOWS-1252" for 0 (ANSI) and for sets without a single-byte code page,
+ *  "WINDOWS-1250" for 238, "WINDOWS-1251" for 204, ... Hosts transcode their text to it. */
+PW_API const char* PW_CALL pwCharSetCodePage(uint8_t charSet);
+
 #ifdef __cplusplus
 }
 #endif

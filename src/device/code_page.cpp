@@ -8,9 +8,7 @@
 
 namespace pw {
 
-namespace {
-
-const char* iconvName(uint8_t charSet) {
+const char* codePageName(uint8_t charSet) {
   switch (charSet) {
     case 238:
       return "WINDOWS-1250";
@@ -36,6 +34,8 @@ const char* iconvName(uint8_t charSet) {
       return "WINDOWS-1252";
   }
 }
+
+namespace {
 
 CodePageTable buildTable(const char* name) {
   CodePageTable table;
@@ -68,7 +68,7 @@ CodePageTable buildTable(const char* name) {
 const CodePageTable& codePageTable(uint8_t charSet) {
   static std::mutex mutex;
   static std::map<const char*, std::unique_ptr<CodePageTable>> tables;
-  const char* name = iconvName(charSet);
+  const char* name = codePageName(charSet);
   std::lock_guard lock(mutex);
   std::unique_ptr<CodePageTable>& table = tables[name];
   if (!table) table = std::make_unique<CodePageTable>(buildTable(name));

@@ -15,4 +15,7 @@ using CodePageTable = std::array<char32_t, 256>;
 /// Tables are built once per process and shared between threads.
 const CodePageTable& codePageTable(uint8_t charSet);
 
+/// The iconv name of the code page that codePageTable(charSet) follows.
+const char* codePageName(uint8_t charSet);
+
 }  // namespace pw

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "converter/surface_handle.h"
+#include "device/code_page.h"
 #include "device/fax_device.h"
 #include "platform/last_error.h"
 
@@ -76,4 +77,8 @@ extern "C" PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32
   if (pagesWritten) *pagesWritten = static_cast<uint32_t>(device->pagesWritten());
   if (documentError) *documentError = device->documentError();
   return 1;
+}
+
+extern "C" PW_API const char* PW_CALL pwCharSetCodePage(uint8_t charSet) {
+  return pw::codePageName(charSet);
 }

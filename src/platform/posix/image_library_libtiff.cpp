@@ -21,6 +21,7 @@
 #include "eventlog/message_table.h"
 #include "platform/last_error.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/open_for_reading.h"
 #include "support/heap_block.h"
 
 namespace pw {
@@ -252,32 +253,14 @@ bool decodeColour(TIFF* tif, const BmpLayout& layout, unsigned char* block) {
   return true;
 }
 
-bool missingDirectory(const char* path) {
-  std::string dir(path);
-  const std::size_t slash = dir.find_last_of('/');
-  if (slash == std::string::npos || slash == 0) return false;
-  dir.erase(slash);
-  struct stat st {};
-  return ::stat(dir.c_str(), &st) != 0;
-}
-
 class TiffImageLibrary final : public ImageLibrary {
  public:
   ImageHandle open(const char* path) override {
     if (!path) return failNull(kErrorInvalidParameter);
     // The file is opened here rather than by libtiff, so that a missing file is told from one
     // that is not a TIFF.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      const int err = errno;
-      return failNull(err == ENOENT && missingDirectory(path) ? kErrorPathNotFound
-                                                              : win32FromErrno(err));
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      return failNull(kErrorAccessDenied);
-    }
+    const int fd = openForReading(path);
+    if (fd < 0) return nullptr;
     const std::size_t pathSize = std::strlen(path) + 1;
     auto* file = new (std::nothrow) TiffImageFile;
     char* pathCopy = file ? static_cast<char*>(detail::allocateBlock(pathSize)) : nullptr;

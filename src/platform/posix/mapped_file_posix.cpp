@@ -9,6 +9,7 @@
 
 #include "platform/last_error.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/open_for_reading.h"
 #include "support/mapped_file.h"
 
 namespace pw {
@@ -51,25 +52,13 @@ const unsigned char* MappedFile::open(const char* path) {
   close();
   // O_NONBLOCK: a FIFO cannot stall the open, and a write lease held elsewhere fails the open
   // instead of waiting for it to be broken.
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    if (errno == EWOULDBLOCK)
-      failWith(kErrorSharingViolation);
-    else
-      failWithErrno();
-    return nullptr;
-  }
+  const int fd = openForReading(path, O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return nullptr;
   file_ = fd;
 
   struct stat status;
   if (fstat(fd, &status) != 0) {
     failWithErrno();
-    close();
-    return nullptr;
-  }
-  // Opening a directory for reading is refused on Windows.
-  if (S_ISDIR(status.st_mode)) {
-    failWith(kErrorAccessDenied);
     close();
     return nullptr;
   }
