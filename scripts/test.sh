@@ -12,5 +12,5 @@ ctest --test-dir build/ci --output-on-failure -j "$jobs"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPAGEWRIGHT_WERROR=ON \
   -DPAGEWRIGHT_SANITIZE=address,undefined -DPAGEWRIGHT_BENCH=OFF
 cmake --build build/asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan --output-on-failure -j "$jobs"
