@@ -128,6 +128,17 @@ ConversionResult convertFile(const std::string& input, const std::string& output
   }
   const ReportedName reportedName(textPath, input);
 
+  // The confinement belongs to the thread, and conversions run on the batch's worker threads.
+  std::vector<const char*> readable;
+  for (const std::string& directory : settings.readableDirectories) {
+    readable.push_back(directory.c_str());
+  }
+  if (!pwSetReadableDirectories(readable.empty() ? nullptr : readable.data(),
+                                static_cast<uint32_t>(readable.size()))) {
+    result.problem = "cannot confine reading: " + lastErrorText(pwGetLastError());
+    return result;
+  }
+
   PwFaxDeviceOptions deviceOptions = settings.device;
   deviceOptions.outputPath = output.c_str();
   PwSurface* device = pwCreateFaxDevice(&deviceOptions);

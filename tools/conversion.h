@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "console.h"
 #include "output_paths.h"
@@ -20,6 +21,7 @@ struct ConversionSettings {
   const JobFields* fields = nullptr;
   std::string encoding;  ///< source encoding; empty: the input is used as it is
   std::string codePage;  ///< the iconv name of the target code page when encoding is set
+  std::vector<std::string> readableDirectories;  ///< where markup may read; empty: anywhere
 };
 
 struct ConversionResult {

@@ -140,6 +140,7 @@ int convert(const ConvertOptions& options) {
   settings.device.paperHeightMm = options.paper.heightMm;
   settings.format = plan.format;
   settings.fields = fields.empty() ? nullptr : &fields.view();
+  settings.readableDirectories = options.readableDirectories;
   console.message(Severity::kInfo, settingsLine(options, codePage));
   return runConversions(options.inputs, plan.outputs, settings, options.jobs, console);
 }

@@ -159,6 +159,16 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
                "Recognise markup: #BF/#NF bold, <ToName> placeholders, %0 inserts, #T...");
   app.add_option("--image-dir", options.imageDirectory, "Directory of referenced images")
       ->check(CLI::ExistingDirectory);
+  app.add_option("--confine", options.readableDirectories,
+                 "Let markup read images and %3 files only from inside DIR (repeatable; include "
+                 "the --image-dir). Use it whenever the text or the fields come from people you "
+                 "do not trust, such as mail-to-fax or web gateways: a reference that leads "
+                 "elsewhere, by an absolute name, \"..\" or a symbolic link, fails as "
+                 "\"Cannot open\" with access denied")
+      ->type_name("DIR")
+      ->check(CLI::ExistingDirectory)
+      ->allow_extra_args(false)
+      ->default_str("");
 
   app.add_option("--field", options.fields,
                  "Job field NAME=VALUE (repeatable; line breaks in VALUE give several lines)")

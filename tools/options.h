@@ -41,6 +41,8 @@ struct ConvertOptions {
   uint32_t marginRightMm = 10;
   bool markup = false;
   std::string imageDirectory;
+  std::vector<std::string>
+      readableDirectories;  ///< --confine: where markup may read; empty: anywhere
 
   std::vector<std::string> fields;  ///< --field NAME=VALUE arguments, in order
   std::string fieldsFile;

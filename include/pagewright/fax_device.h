@@ -31,6 +31,9 @@ extern "C" {
 #define PW_FAX_COMPRESSION_G3_2D 1u /**< CCITT Group 3, 2-D (T4Options 1) */
 #define PW_FAX_COMPRESSION_G4 2u    /**< CCITT Group 4 (T6Options 0) */
 
+/* PwFaxDeviceOptions.encoderThreads: code every page in the drawing thread. */
+#define PW_FAX_NO_ENCODER_THREADS 0xFFFFFFFFu
+
 /* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). */
 #define PW_FAX_PAPER_A4 0u
 #define PW_FAX_PAPER_LETTER 1u
@@ -49,6 +52,10 @@ typedef struct PwFaxDeviceOptions {
   uint32_t compression;   /**< PW_FAX_COMPRESSION_...; TIFF only (PDF pages are always G4) */
   uint32_t paper;         /**< PW_FAX_PAPER_... */
   uint32_t paperHeightMm; /**< page length for PW_FAX_PAPER_CUSTOM, 1 to 2000 */
+  /** Threads that code finished pages, in page order, while later pages are drawn: 0 for one
+   *  per processor core (at most 4, none on a single core), 1 to 64 for that many, or
+   *  PW_FAX_NO_ENCODER_THREADS to code each page within EndPage. */
+  uint32_t encoderThreads;
 } PwFaxDeviceOptions;
 
 /** A fax device for the options; nothing is created on disk until the document starts. Its
@@ -58,7 +65,8 @@ typedef struct PwFaxDeviceOptions {
  *  of memory. Release it with pwDestroySurface. */
 PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options);
 
-/** The outcome of the device's current or last document: pages written so far and the first
+/** The outcome of the device's current or last document, once the pages already ended are coded
+ *  and written (it waits for them): pages written so far and the first
  *  failure (a Win32 error code, 0 when none; 112 when the disk was full), since the converter
  *  does not examine the results of EndPage and EndDoc. Either output pointer may be null.
  *  Returns 1, or 0 with last error 6 when surface is not a fax device. */

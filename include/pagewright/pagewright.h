@@ -16,7 +16,8 @@
 #endif
 
 #if defined(_WIN32)
-#define PW_API __declspec(dllexport)
+/* Pagewright.dll's module-definition file lists its exports; the pw* helpers stay internal. */
+#define PW_API
 #define PW_CALL __cdecl
 #elif defined(__GNUC__)
 #define PW_API __attribute__((visibility("default")))
@@ -160,7 +161,6 @@ typedef void (*PwEventSink)(void* user, uint32_t eventId, uint16_t eventType,
                             const char* const* inserts, uint32_t insertCount, const char* text);
 /** Routes every report to sink; a null sink restores the system log. */
 PW_API void pwSetEventSink(PwEventSink sink, void* user);
-#endif
 
 /** The JobFields index of a field name: "0" to "10" for the numbered fields, 11 to 53 for the
  *  named ones ("FromName" ... "FromStationId", matched exactly); -1 for any other name. */
@@ -168,6 +168,22 @@ PW_API int PW_CALL pwFieldIndex(const char* name);
 
 /** The name of JobFields entry index ("0" ... "10", "FromName" ...), or null outside 0 to 53. */
 PW_API const char* PW_CALL pwFieldName(int index);
+
+/** Confines what markup may make the calling thread's conversions read: image references and the
+ *  file that a "%3" insert names must then resolve (with "..", "." and symbolic links followed)
+ *  to a file inside one of the count directories. A reference that resolves elsewhere fails as
+ *  a file that cannot be opened ("Cannot open", cause 5, access denied), as does one that does
+ *  not exist outside them. Use it whenever the text or the job fields come from people the host
+ *  does not trust, such as mail-to-fax or web gateways. The text file given to pagewright()
+ *  itself is never restricted.
+ *
+ *  The setting belongs to the calling thread only and lasts until it is changed or the thread
+ *  ends; the directories are resolved and copied at the call. Null or a count of 0 lifts the
+ *  restriction. Returns 1 (last error 0), or 0 with the earlier setting kept and last error 87
+ *  when an entry is null or empty, 2 or 3 when a directory does not exist, 267 when an entry is
+ *  no directory. */
+PW_API int PW_CALL pwSetReadableDirectories(const char* const* directories, uint32_t count);
+#endif /* !_WIN32: the Windows module exports only pagewright and setLogging */
 
 #ifdef __cplusplus
 }

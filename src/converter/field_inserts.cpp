@@ -1,7 +1,9 @@
 // Field placeholders ("<ToName>") and numbered inserts ("%0" to "%9"; "%3" inserts a file).
 #include <cstring>
+#include <string>
 
 #include "converter/converter.h"
+#include "converter/read_confinement.h"
 #include "eventlog/event_reporter.h"
 #include "eventlog/message_table.h"
 #include "platform/last_error.h"
@@ -110,8 +112,14 @@ void Converter::insertNumbered() {
   const char* value = fields ? fields->entries[number] : nullptr;
   LineList file;
   if (number == kFileInsertField && value) {
-    if (!file.load(value)) {
+    std::string readable;
+    if (!confineForReading(value, &readable) || !file.load(readable.c_str())) {
       lastError = pw::lastError();
+      if (lastError == kErrorFileTooLarge) {
+        moduleReporter().report(msg::kLimitExceeded, value,
+                                std::to_string(kMaxInsertFileBytes).append(" bytes").c_str(),
+                                "a file inserted by a numbered field");
+      }
       moduleReporter().reportError(msg::kCannotOpen, value, lastError);
       return;
     }

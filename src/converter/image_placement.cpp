@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "converter/converter.h"
 #include "converter/decimal.h"
 #include "converter/image_library.h"
+#include "converter/read_confinement.h"
 #include "eventlog/event_reporter.h"
 #include "eventlog/message_table.h"
 #include "platform/last_error.h"
@@ -100,7 +102,9 @@ void Converter::placeImage(int32_t start) {
   lineLen = 0;
 
   ImageLibrary& library = *images;
-  OpenImage image(library, library.open(pathText));
+  std::string readable;
+  OpenImage image(
+      library, confineForReading(pathText, &readable) ? library.open(readable.c_str()) : nullptr);
   if (!image.get()) {
     lastError = pw::lastError();
     moduleReporter().reportError(msg::kCannotOpen, pathText, lastError);

@@ -62,10 +62,16 @@ std::unique_ptr<FaxDevice> FaxDevice::create(const FaxDeviceOptions& options) {
 FaxDevice::FaxDevice(const FaxDeviceOptions& options, int lines)
     : options_(options),
       dpiY_(options.fineResolution ? kFaxDpiYFine : kFaxDpiYNormal),
-      raster_(kFaxLineDots, lines) {}
+      pages_(kFaxLineDots, lines, options.encoderThreads) {}
 
 FaxDevice::~FaxDevice() {
+  // An unfinished document's pages may still be on their way to the writer.
+  if (inDocument_) (void)pages_.drain();
   for (FontObject* font : liveFonts_) delete font;
+}
+
+uint32_t FaxDevice::documentError() const {
+  return documentError_ != kErrorSuccess ? documentError_ : pages_.error();
 }
 
 int FaxDevice::getDeviceCaps(int index) {
@@ -134,7 +140,6 @@ int FaxDevice::fail(uint32_t code) {
 
 int FaxDevice::startDoc(const char*) {
   if (inDocument_) return failWith(kErrorInvalidFunction);
-  pagesWritten_ = 0;
   documentError_ = kErrorSuccess;
   PageWriterOptions writerOptions;
   writerOptions.path = options_.outputPath;
@@ -144,13 +149,14 @@ int FaxDevice::startDoc(const char*) {
   std::unique_ptr<PageWriter> writer = makePageWriter(writerOptions);
   if (!writer->open()) return fail(lastError());
   writer_ = std::move(writer);
+  pages_.start(writer_.get());
   inDocument_ = true;
   return ++jobs_;
 }
 
 int FaxDevice::startPage() {
   if (!inDocument_ || inPage_) return failWith(kErrorInvalidFunction);
-  raster_.clear();
+  pages_.current().clear();
   inPage_ = true;
   return 1;
 }
@@ -160,8 +166,7 @@ int FaxDevice::endPage() {
   inPage_ = false;
   // After a failed write the document is lost; later pages are not written.
   if (documentError_ != kErrorSuccess) return failWith(documentError_);
-  if (!writer_->writePage(raster_)) return fail(lastError());
-  ++pagesWritten_;
+  if (!pages_.submit()) return fail(lastError());
   return 1;
 }
 
@@ -169,6 +174,8 @@ int FaxDevice::endDoc() {
   if (!inDocument_) return failWith(kErrorInvalidFunction);
   if (inPage_) (void)endPage();
   inDocument_ = false;
+  const uint32_t pageError = pages_.drain();
+  if (pageError != kErrorSuccess && documentError_ == kErrorSuccess) documentError_ = pageError;
   std::unique_ptr<PageWriter> writer = std::move(writer_);
   if (documentError_ != kErrorSuccess) {
     writer->discard();
@@ -191,6 +198,7 @@ bool FaxDevice::getTextExtent(const char* text, int count, TextSize* size) {
 
 bool FaxDevice::textOut(int x, int y, const char* text, int count) {
   if (count < 0 || (count > 0 && !text)) return failWith(kErrorInvalidParameter);
+  PageRaster& raster = pages_.current();
   RasterFont* font = currentFont();
   if (!font) return false;
   const auto* bytes = reinterpret_cast<const uint8_t*>(text);
@@ -199,7 +207,7 @@ bool FaxDevice::textOut(int x, int y, const char* text, int count) {
 
   int64_t width = 0;
   for (int i = 0; i < count; ++i) width += font->glyph(bytes[i]).advance;
-  if (bkMode_ == kOpaque) cell.fill(raster_, 0, 0, width, font->cellHeight(), false);
+  if (bkMode_ == kOpaque) cell.fill(raster, 0, 0, width, font->cellHeight(), false);
 
   // The pen on the baseline; glyphs far off the page are skipped, the rest clipped.
   int64_t penX = rotated ? int64_t{x} + font->ascent() : x;
@@ -209,15 +217,15 @@ bool FaxDevice::textOut(int x, int y, const char* text, int count) {
     const Glyph& glyph = font->glyph(bytes[i]);
     const int64_t left = penX + glyph.offsetX;
     const int64_t top = penY + glyph.offsetY;
-    const bool nearPage = left > -margin && left < raster_.width() + margin && top > -margin &&
-                          top < raster_.height() + margin;
+    const bool nearPage = left > -margin && left < raster.width() + margin && top > -margin &&
+                          top < raster.height() + margin;
     if (nearPage && glyph.width > 0) {
       if (!glyph.rows.empty()) {
-        raster_.orNarrow(static_cast<int>(left), static_cast<int>(top), glyph.rows.data(),
-                         glyph.width, glyph.height);
+        raster.orNarrow(static_cast<int>(left), static_cast<int>(top), glyph.rows.data(),
+                        glyph.width, glyph.height);
       } else {
-        raster_.blit(static_cast<int>(left), static_cast<int>(top), glyph.bits.data(), glyph.pitch,
-                     glyph.width, glyph.height, detail::BlitOp::kOr);
+        raster.blit(static_cast<int>(left), static_cast<int>(top), glyph.bits.data(), glyph.pitch,
+                    glyph.width, glyph.height, detail::BlitOp::kOr);
       }
     }
     if (rotated) {
@@ -228,11 +236,11 @@ bool FaxDevice::textOut(int x, int y, const char* text, int count) {
   }
   if (font->underline()) {
     const CellBand band = font->underlineBand();
-    cell.fill(raster_, 0, band.top, width, band.top + band.thickness, true);
+    cell.fill(raster, 0, band.top, width, band.top + band.thickness, true);
   }
   if (font->strikeOut()) {
     const CellBand band = font->strikeOutBand();
-    cell.fill(raster_, 0, band.top, width, band.top + band.thickness, true);
+    cell.fill(raster, 0, band.top, width, band.top + band.thickness, true);
   }
   return true;
 }
@@ -266,18 +274,19 @@ int FaxDevice::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, 
   const uint32_t first = std::max(startScan, static_cast<uint32_t>(srcY));
   const uint32_t last = std::min(bandEnd, static_cast<uint32_t>(srcY) + rows);
   if (columns == 0 || first >= last) return failWith(kErrorInvalidParameter);
+  PageRaster& raster = pages_.current();
 
   std::vector<uint8_t> line(static_cast<size_t>(layout.width + 7) / 8 + 1);
   const auto* base = static_cast<const uint8_t*>(bits);
   for (uint32_t row = first; row < last; ++row) {
     const int64_t offset = layout.topDown ? int64_t{row} - srcY : int64_t{srcY} + rows - 1 - row;
     const int64_t pageY = int64_t{y} + offset;
-    if (pageY < 0 || pageY >= raster_.height()) continue;
+    if (pageY < 0 || pageY >= raster.height()) continue;
     dibRowToBits(layout, base + static_cast<size_t>(row - startScan) * layout.stride, line.data());
     const int64_t left = std::max<int64_t>(x, 0);
-    const int64_t right = std::min<int64_t>(int64_t{x} + columns, raster_.width());
+    const int64_t right = std::min<int64_t>(int64_t{x} + columns, raster.width());
     if (left >= right) continue;
-    detail::blitBits(raster_.row(static_cast<int>(pageY)), static_cast<int>(left), line.data(),
+    detail::blitBits(raster.row(static_cast<int>(pageY)), static_cast<int>(left), line.data(),
                      static_cast<size_t>(srcX + (left - x)), static_cast<int>(right - left),
                      detail::BlitOp::kCopy);
   }

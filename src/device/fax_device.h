@@ -9,6 +9,7 @@
 #include "converter/drawing_surface.h"
 #include "device/face_cache.h"
 #include "device/fax_geometry.h"
+#include "device/page_pipeline.h"
 #include "device/page_raster.h"
 #include "device/page_writer.h"
 #include "device/raster_font.h"
@@ -22,11 +23,14 @@ struct FaxDeviceOptions {
   bool fineResolution = true;
   Paper paper = Paper::kA4;
   uint32_t customHeightMm = 0;  ///< for Paper::kCustom
+  /// Threads that code and write finished pages while the next ones are drawn; 0 codes each page
+  /// in endPage itself.
+  int encoderThreads = 0;
 };
 
 /// A DrawingSurface with GDI's meaning on a 1728-dot fax page. Pages are encoded and written
 /// as they end, so memory does not depend on the page count; the document appears at its path
-/// only when endDoc succeeds. One thread at a time.
+/// only when endDoc succeeds. One thread at a time draws; pages may be coded on others.
 class FaxDevice final : public DrawingSurface {
  public:
   /// Null with last error 87 when the paper size is unusable or the path is empty.
@@ -48,12 +52,15 @@ class FaxDevice final : public DrawingSurface {
                         uint32_t startScan, uint32_t scanLines, const void* bits,
                         const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) override;
 
-  /// Pages written in the current or last document.
-  int pagesWritten() const { return pagesWritten_; }
-  /// The first failure of the current or last document (a Win32 code), 0 when none.
-  uint32_t documentError() const { return documentError_; }
+  /// Pages written in the current or last document. Waits for the pages that have ended to be
+  /// coded and written.
+  int pagesWritten() const { return pages_.pagesWritten(); }
+  /// The first failure of the current or last document (a Win32 code), 0 when none; waits as
+  /// pagesWritten does. A page coded on another thread may fail after its endPage returned:
+  /// its failure shows here and in the result of a later endPage or of endDoc.
+  uint32_t documentError() const;
   /// The page being drawn, for inspection.
-  const PageRaster& raster() const { return raster_; }
+  const PageRaster& raster() const { return pages_.current(); }
 
  private:
   struct FontObject {
@@ -73,13 +80,13 @@ class FaxDevice final : public DrawingSurface {
   std::set<FontObject*> liveFonts_;
   FontObject stockFont_;
   FontObject* selected_ = &stockFont_;
-  PageRaster raster_;
   std::unique_ptr<PageWriter> writer_;
+  // After the writer: pages still being coded must be drained before it goes.
+  PagePipeline pages_;
   bool inDocument_ = false;
   bool inPage_ = false;
   int bkMode_ = kOpaque;
   int jobs_ = 0;
-  int pagesWritten_ = 0;
   uint32_t documentError_ = 0;
 };
 

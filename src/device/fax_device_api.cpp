@@ -1,7 +1,9 @@
 // The C entry points of the fax device.
 #include "pagewright/fax_device.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 #include "converter/surface_handle.h"
 #include "device/code_page.h"
@@ -11,6 +13,17 @@
 using pw::FaxDevice;
 
 namespace {
+
+constexpr uint32_t kMaxEncoderThreads = 64;
+// Coding dominates a page's cost, so every core codes; the drawing thread needs a fraction of
+// one. More than four gains little and costs a raster each.
+constexpr unsigned kMaxAutomaticEncoderThreads = 4;
+
+int automaticEncoderThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (cores < 2) return 0;
+  return static_cast<int>(std::min(cores, kMaxAutomaticEncoderThreads));
+}
 
 bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
   using namespace pw;
@@ -47,6 +60,15 @@ bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
   if (in.paper > PW_FAX_PAPER_CUSTOM) return false;
   out->paper = static_cast<Paper>(in.paper);
   out->customHeightMm = in.paperHeightMm;
+  if (in.encoderThreads == 0) {
+    out->encoderThreads = automaticEncoderThreads();
+  } else if (in.encoderThreads == PW_FAX_NO_ENCODER_THREADS) {
+    out->encoderThreads = 0;
+  } else if (in.encoderThreads <= kMaxEncoderThreads) {
+    out->encoderThreads = static_cast<int>(in.encoderThreads);
+  } else {
+    return false;
+  }
   return true;
 }
 

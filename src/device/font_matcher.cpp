@@ -2,11 +2,13 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <tuple>
+#include <string>
+#include <vector>
 
 namespace pw {
 
@@ -20,7 +22,7 @@ constexpr uint8_t kFamilyModern = 0x30;
 
 constexpr int kBoldWeight = 600;  // FW_SEMIBOLD and above count as a bold request
 
-using RequestKey = std::tuple<std::string, bool, bool, uint8_t, std::string>;
+using RequestKey = FontRequest;
 
 const char* genericFamily(uint8_t pitchAndFamily) {
   const uint8_t family = pitchAndFamily & kFamilyMask;
@@ -95,15 +97,55 @@ std::optional<FontMatch> queryFontconfig(const RequestKey& key) {
   return match;
 }
 
+void addList(FcStrList* list, std::vector<std::string>* paths) {
+  if (!list) return;
+  while (const FcChar8* entry = FcStrListNext(list)) {
+    paths->emplace_back(reinterpret_cast<const char*>(entry));
+  }
+  FcStrListDone(list);
+}
+
+std::string parentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string userDirectory(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  if (value && *value == '/') return value;
+  const char* home = std::getenv("HOME");
+  return home && *home == '/' ? std::string(home) + fallback : std::string();
+}
+
+// Everything whose change could change a match: the configuration files read and their
+// folders, the font folders and theirs, and the user's configuration and font folders, which
+// may not exist yet.
+std::vector<std::string> configurationPaths() {
+  std::vector<std::string> paths;
+  addList(FcConfigGetConfigFiles(nullptr), &paths);
+  addList(FcConfigGetConfigDirs(nullptr), &paths);
+  addList(FcConfigGetFontDirs(nullptr), &paths);
+  const size_t listed = paths.size();
+  for (size_t i = 0; i < listed; ++i) paths.push_back(parentOf(paths[i]));
+  const std::string config = userDirectory("XDG_CONFIG_HOME", "/.config");
+  const std::string data = userDirectory("XDG_DATA_HOME", "/.local/share");
+  const char* home = std::getenv("HOME");
+  if (!config.empty()) {
+    paths.insert(paths.end(), {config, config + "/fontconfig", config + "/fontconfig/conf.d",
+                               config + "/fontconfig/fonts.conf"});
+  }
+  if (!data.empty()) paths.insert(paths.end(), {data, data + "/fonts"});
+  if (home && *home == '/') {
+    const std::string user = home;
+    paths.insert(paths.end(), {user + "/.fonts", user + "/.fonts.conf", user + "/.fonts.conf.d"});
+  }
+  paths.push_back("/usr/local/share/fonts");
+  return paths;
+}
+
 }  // namespace
 
 std::optional<FontMatch> matchFont(const LogFont& font) {
-  // FcInit scans the font directories and takes long; do it once, on the first font.
-  static std::once_flag initOnce;
-  static bool initialised = false;
-  std::call_once(initOnce, [] { initialised = FcInit() == FcTrue; });
-  if (!initialised) return std::nullopt;
-
   const size_t faceLength = strnlen(font.lfFaceName, sizeof font.lfFaceName);
   RequestKey key{std::string(font.lfFaceName, faceLength), font.lfWeight >= kBoldWeight,
                  font.lfItalic != 0, font.lfPitchAndFamily, scriptLanguage(font.lfCharSet)};
@@ -112,8 +154,26 @@ std::optional<FontMatch> matchFont(const LogFont& font) {
   static std::map<RequestKey, std::optional<FontMatch>> cache;
   std::lock_guard lock(mutex);
   auto found = cache.find(key);
-  if (found == cache.end()) found = cache.emplace(key, queryFontconfig(key)).first;
-  return found->second;
+  if (found != cache.end()) return found->second;
+
+  // Matches of earlier processes under the same configuration spare loading fontconfig.
+  static FontMatchCache disk(FontMatchCache::defaultPath());
+  static const std::string environment = FontMatchCache::currentEnvironment();
+  static bool diskLoaded = false;
+  if (!diskLoaded) {
+    disk.load(environment);
+    diskLoaded = true;
+  }
+  if (std::optional<FontMatch> known = disk.find(key))
+    return cache.emplace(key, known).first->second;
+
+  // FcInit parses the configuration and takes long; do it once, for the first request that
+  // needs it.
+  static const bool initialised = FcInit() == FcTrue;
+  if (!initialised) return std::nullopt;
+  std::optional<FontMatch> match = queryFontconfig(key);
+  if (match) (void)disk.store(key, *match, configurationPaths(), environment);
+  return cache.emplace(key, std::move(match)).first->second;
 }
 
 }  // namespace pw

@@ -1,9 +1,11 @@
 // One 1-bit fax page in memory, with the clipped drawing primitives the device needs.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "device/bit_blit.h"
 
@@ -14,15 +16,24 @@ namespace pw {
 class PageRaster {
  public:
   PageRaster(int width, int height);
+  PageRaster(const PageRaster& other);
+  PageRaster(PageRaster&&) noexcept = default;
+  PageRaster& operator=(const PageRaster&) = delete;
 
   int width() const { return width_; }
   int height() const { return height_; }
   size_t stride() const { return stride_; }
-  const uint8_t* data() const { return bits_.data(); }
-  const uint8_t* row(int y) const { return bits_.data() + static_cast<size_t>(y) * stride_; }
-  uint8_t* row(int y) { return bits_.data() + static_cast<size_t>(y) * stride_; }
-  size_t byteSize() const { return bits_.size(); }
+  const uint8_t* data() const { return bits_.get(); }
+  const uint8_t* row(int y) const { return bits_.get() + static_cast<size_t>(y) * stride_; }
+  /// A row to write to; it counts as drawn on until the next clear().
+  uint8_t* row(int y) {
+    markDrawn(y, y + 1);
+    return bits_.get() + static_cast<size_t>(y) * stride_;
+  }
+  size_t byteSize() const { return stride_ * static_cast<size_t>(height_); }
 
+  /// Makes the page white. Only rows drawn on since the last clear are written, so that a
+  /// page's untouched rows (and a new raster's memory) are never paged in for it.
   void clear();
   bool pixel(int x, int y) const;
 
@@ -36,10 +47,22 @@ class PageRaster {
   void orNarrow(int x, int y, const uint64_t* rows, int width, int height);
 
  private:
+  struct FreeDeleter {
+    void operator()(uint8_t* bits) const { std::free(bits); }
+  };
+
+  void markDrawn(int top, int bottom) {
+    drawnTop_ = std::min(drawnTop_, top);
+    drawnBottom_ = std::max(drawnBottom_, bottom);
+  }
+
   int width_;
   int height_;
   size_t stride_;
-  std::vector<uint8_t> bits_;
+  // calloc'd: large blocks come zeroed from the system without being written.
+  std::unique_ptr<uint8_t, FreeDeleter> bits_;
+  int drawnTop_;  // rows [drawnTop_, drawnBottom_) may hold black
+  int drawnBottom_;
 };
 
 }  // namespace pw

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "device/fax_geometry.h"
@@ -17,22 +18,13 @@ namespace pw {
 
 namespace {
 
-struct PngSink {
-  int fd = -1;
-  int writeErrno = 0;
-};
-
+// libpng writes the file into memory; the writer puts the bytes into the page's file.
 void writeData(png_structp png, png_bytep data, size_t size) {
-  auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-  while (size > 0) {
-    const ssize_t put = write(sink->fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      sink->writeErrno = put < 0 ? errno : ENOSPC;
-      png_error(png, "write failed");
-    }
-    data += put;
-    size -= static_cast<size_t>(put);
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  try {
+    out->insert(out->end(), data, data + size);
+  } catch (const std::bad_alloc&) {
+    png_error(png, "out of memory");  // no exception may cross libpng's C frames
   }
 }
 
@@ -44,7 +36,7 @@ void flushData(png_structp) {}
 void onWarning(png_structp, png_const_charp) {}
 
 // libpng reports failures by longjmp, so this function holds nothing that needs destroying.
-bool writePng(PngSink* sink, const PageRaster* page, int repeat, int dpiY) {
+bool writePng(std::vector<uint8_t>* out, const PageRaster* page, int repeat, int dpiY) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -52,7 +44,7 @@ bool writePng(PngSink* sink, const PageRaster* page, int repeat, int dpiY) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_set_write_fn(png, sink, writeData, flushData);
+  png_set_write_fn(png, out, writeData, flushData);
   // Bilevel previews gain little from harder compression and lose much speed.
   png_set_compression_level(png, 1);
   png_set_IHDR(png, info, static_cast<png_uint_32>(page->width()),
@@ -78,15 +70,33 @@ class PngWriter final : public PageWriter {
 
   bool open() override { return prepareNext(); }
 
-  bool writePage(const PageRaster& page) override {
-    if (!next_) return failWith(kErrorInvalidHandle);
-    PngSink sink{next_->fd(), 0};
+  bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     const int repeat = options_.dpiY < kFaxDpiYFine ? 2 : 1;
-    if (!writePng(&sink, &page, repeat, options_.dpiY)) {
-      const uint32_t code =
-          sink.writeErrno != 0 ? win32FromErrno(sink.writeErrno) : kErrorNotEnoughMemory;
-      discard();
-      return failWith(code);
+    coded->data.clear();
+    if (!writePng(&coded->data, &page, repeat, options_.dpiY)) {
+      return failWith(kErrorNotEnoughMemory);
+    }
+    coded->offset = 0;
+    coded->size = coded->data.size();
+    coded->width = page.width();
+    coded->height = page.height();
+    return true;
+  }
+
+  bool writeCoded(const CodedPage& page) override {
+    if (!next_) return failWith(kErrorInvalidHandle);
+    const uint8_t* data = page.bytes();
+    size_t left = page.size;
+    while (left > 0) {
+      const ssize_t put = write(next_->fd(), data, left);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) {
+        const uint32_t code = win32FromErrno(put < 0 ? errno : ENOSPC);
+        discard();
+        return failWith(code);
+      }
+      data += put;
+      left -= static_cast<size_t>(put);
     }
     written_.push_back(std::move(*next_));
     next_.reset();

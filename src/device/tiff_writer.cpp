@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "device/fax_coder.h"
 #include "device/temp_output.h"
 #include "device/tiff_stream.h"
 #include "platform/last_error.h"
@@ -71,7 +72,11 @@ class TiffWriter final : public PageWriter {
     return true;
   }
 
-  bool writePage(const PageRaster& page) override {
+  bool encodePage(const PageRaster& page, CodedPage* coded) const override {
+    return codeFaxPage(page, options_.compression, options_.dpiY, coded);
+  }
+
+  bool writeCoded(const CodedPage& page) override {
     if (!tif_) return failWith(kErrorInvalidHandle);
     if (pages_ >= kMaxPages) {
       discard();
@@ -79,11 +84,11 @@ class TiffWriter final : public PageWriter {
     }
     TIFF* tif = tif_.get();
     const auto number = static_cast<uint16_t>(pages_);
-    bool ok = detail::setFaxPageTags(tif, page.width(), page.height(), options_.compression,
-                                     options_.dpiY) &&
-              TIFFSetField(tif, TIFFTAG_PAGENUMBER, number, uint16_t{0});
-    ok = ok && TIFFWriteEncodedStrip(tif, 0, const_cast<uint8_t*>(page.data()),
-                                     static_cast<tmsize_t>(page.byteSize())) >= 0;
+    bool ok =
+        detail::setFaxPageTags(tif, page.width, page.height, options_.compression, options_.dpiY) &&
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, number, uint16_t{0});
+    ok = ok && TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(page.bytes()),
+                                 static_cast<tmsize_t>(page.size)) >= 0;
     ok = ok && TIFFWriteDirectory(tif) != 0;
     if (!ok || stream_.writeErrno != 0) return fail();
     ++pages_;

@@ -19,9 +19,13 @@ EventReporter& moduleReporter() {
 bool EventReporter::open(const char* sourceName, uint32_t category) {
   levelMask_ = 0;
   close();
-  eventSource_ = openSystemLog(sourceName);
-  category_ = category;
+  adopt(openSystemLog(sourceName), category);
   return eventSource_ != nullptr;
+}
+
+void EventReporter::adopt(EventSink* source, uint32_t category) {
+  if (EventSink* earlier = eventSource_.exchange(source)) closeSystemLog(earlier);
+  category_ = category;
 }
 
 void EventReporter::close() {

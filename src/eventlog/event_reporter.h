@@ -20,6 +20,9 @@ class EventReporter {
   bool open(const char* sourceName, uint32_t category);
   /// Releases the event source; a second close releases nothing.
   void close();
+  /// Takes over an event source that the platform's start-up code opened (released with
+  /// closeSystemLog), in place of any earlier one, and stores category.
+  void adopt(EventSink* source, uint32_t category);
 
   void setLevelMask(uint32_t mask) { levelMask_ = mask; }
   uint32_t levelMask() const { return levelMask_; }

@@ -85,7 +85,7 @@ const char* LineList::firstLine() const {
 int LineList::load(const char* path) {
   release();
   MappedFile file;
-  const unsigned char* bytes = file.open(path);
+  const unsigned char* bytes = file.open(path, kMaxInsertFileBytes);
   // An empty file is an empty list, not a failure.
   if (!bytes) return lastError() == kErrorNoMoreItems ? 1 : 0;
 

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace pw {
+
+/// The largest file LineList::load reads. Inserted files are cover-sheet texts of a few pages; a
+/// larger one is far more likely a mistake or an attack on the host's memory than a letter.
+inline constexpr uint64_t kMaxInsertFileBytes = uint64_t{16} << 20;
 
 /// Owns one heap block holding a line list. A list that load builds has no empty line (an empty
 /// line of the file is stored as " "), so the first empty string marks its end.
@@ -28,8 +33,9 @@ class LineList {
   /// byte-order mark converted to the ANSI code page; CR LF, CR and LF all end a line; the text
   /// ends at the end of the file or its first NUL. Returns 1 on success, also for an empty file
   /// (last error 259) and for UTF-16 text that does not fit its conversion (empty list, last error
-  /// 122). Returns 0 with an empty list and the cause from MappedFile::open (2, 3, 5, 32, ...) or
-  /// kErrorOutOfMemory (14).
+  /// 122). Returns 0 with an empty list and the cause from MappedFile::open (2, 3, 5, 32, ...),
+  /// kErrorFileTooLarge (223) for a file of more than kMaxInsertFileBytes, or kErrorOutOfMemory
+  /// (14).
   [[nodiscard]] int load(const char* path);
 
   /// The first line, or a static "" when there is no block.

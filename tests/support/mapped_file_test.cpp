@@ -59,5 +59,28 @@ TEST(MappedFileTest, OpenFailuresLeaveTheCause) {
   close(laterWriter);
 }
 
+TEST(MappedFileTest, AFileTruncatedWhileInUseCannotFaultItsReader) {
+  // A mapping would raise SIGBUS on the pages cut off; the view keeps what was there.
+  testing::TempDir dir;
+  const std::string contents(5 * 4096 + 17, 'x');
+  const std::string path = dir.write("data", contents);
+  MappedFile file;
+  const unsigned char* view = file.open(path.c_str());
+  ASSERT_NE(view, nullptr);
+  ASSERT_EQ(truncate(path.c_str(), 0), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(view), file.size()), contents);
+}
+
+TEST(MappedFileTest, FilesBeyondTheSizeLimitAreNotRead) {
+  testing::TempDir dir;
+  const std::string path = dir.write("data", std::string(1000, 'y'));
+  MappedFile file;
+  EXPECT_EQ(file.open(path.c_str(), /*maxSize=*/999), nullptr);
+  EXPECT_EQ(lastError(), kErrorFileTooLarge);
+  EXPECT_EQ(file.size(), 0u);
+  ASSERT_NE(file.open(path.c_str(), /*maxSize=*/1000), nullptr);
+  EXPECT_EQ(file.size(), 1000u);
+}
+
 }  // namespace
 }  // namespace pw

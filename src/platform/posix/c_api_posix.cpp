@@ -5,6 +5,7 @@
 
 #include "converter/callback_surface.h"
 #include "converter/converter.h"
+#include "converter/read_confinement.h"
 #include "converter/surface_handle.h"
 #include "eventlog/event_reporter.h"
 #include "platform/last_error.h"
@@ -97,6 +98,12 @@ PW_API PwSurface* pwCreateSurface(const PwSurfaceOps* ops, void* user) {
 
 PW_API void pwDestroySurface(PwSurface* surface) {
   delete surface;
+}
+
+PW_API int pwSetReadableDirectories(const char* const* directories, uint32_t count) {
+  if (!setReadableDirectories(directories, count)) return 0;
+  setLastError(kErrorSuccess);
+  return 1;
 }
 
 PW_API void pwSetEventSink(PwEventSink sink, void* user) {

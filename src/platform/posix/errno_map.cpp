@@ -40,6 +40,7 @@ constexpr ErrnoPair kPairs[] = {
     {ENOTEMPTY, kErrorDirNotEmpty},
     {ELOOP, kErrorCantResolveFilename},
     {EILSEQ, kErrorNoUnicodeTranslation},
+    {ESTALE, kErrorFileInvalid},
 };
 
 }  // namespace

@@ -33,6 +33,9 @@ namespace {
 // while a fax page needs under 1 MiB at 1 bit per pixel. The same limit caps each of libtiff's own
 // allocations.
 constexpr uint64_t kMaxImageBytes = uint64_t{256} << 20;
+// Every pixel passes through a 32-bit raster or a scan-line loop, so decoding time grows with the
+// pixel count even where 1 bit per pixel keeps the bytes small: the raster's 64 Mpixel for all.
+constexpr uint64_t kMaxImagePixels = kMaxImageBytes / 4;
 
 constexpr uint32_t kBitmapInfoHeaderSize = 40;
 constexpr uint32_t kBiRgb = 0;
@@ -162,13 +165,24 @@ struct BmpLayout {
   uint64_t totalSize = 0;
 };
 
-// False with last error 8 when the image would exceed kMaxImageBytes.
-bool planLayout(uint32_t width, uint32_t height, uint16_t bitCount, BmpLayout* layout) {
-  if (width > static_cast<uint32_t>(kMaxBmpSide) || height > static_cast<uint32_t>(kMaxBmpSide)) {
-    return fail(kErrorNotEnoughMemory);
+// Fails with last error 8 (too large), naming the limits in a report of their own, since the
+// error's text cannot say which limit it was.
+bool failOverLimit(const char* path) {
+  const std::string limit =
+      std::to_string(kMaxImagePixels) + " pixels and " + std::to_string(kMaxImageBytes) + " bytes";
+  moduleReporter().report(msg::kLimitExceeded, path, limit.c_str(), "a decoded image");
+  return fail(kErrorNotEnoughMemory);
+}
+
+// False with last error 8 when the image would exceed kMaxImagePixels or kMaxImageBytes.
+bool planLayout(const char* path, uint32_t width, uint32_t height, uint16_t bitCount,
+                BmpLayout* layout) {
+  if (width > static_cast<uint32_t>(kMaxBmpSide) || height > static_cast<uint32_t>(kMaxBmpSide) ||
+      uint64_t{width} * height > kMaxImagePixels) {
+    return failOverLimit(path);
   }
   const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (stride > kMaxImageBytes / height) return fail(kErrorNotEnoughMemory);
+  if (stride > kMaxImageBytes / height) return failOverLimit(path);
   layout->width = width;
   layout->height = height;
   layout->bitCount = bitCount;
@@ -258,9 +272,15 @@ class TiffImageLibrary final : public ImageLibrary {
   ImageHandle open(const char* path) override {
     if (!path) return failNull(kErrorInvalidParameter);
     // The file is opened here rather than by libtiff, so that a missing file is told from one
-    // that is not a TIFF.
-    const int fd = openForReading(path);
+    // that is not a TIFF. O_NONBLOCK: a reference to a FIFO or a terminal must not stall the
+    // conversion; libtiff needs a file it can seek in anyway.
+    const int fd = openForReading(path, O_NONBLOCK);
     if (fd < 0) return nullptr;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      ::close(fd);
+      return failNull(kErrorAccessDenied);
+    }
     const std::size_t pathSize = std::strlen(path) + 1;
     auto* file = new (std::nothrow) TiffImageFile;
     char* pathCopy = file ? static_cast<char*>(detail::allocateBlock(pathSize)) : nullptr;
@@ -302,7 +322,10 @@ class TiffImageLibrary final : public ImageLibrary {
         !TIFFIsTiled(tif.get()) &&
         (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
     BmpLayout layout;
-    if (!planLayout(width, height, bilevel ? 1 : 24, &layout)) return nullptr;
+    if (!planLayout(static_cast<TiffImageFile*>(image)->path, width, height, bilevel ? 1 : 24,
+                    &layout)) {
+      return nullptr;
+    }
     BlockPtr block(static_cast<unsigned char*>(
         detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
     if (!block) return nullptr;

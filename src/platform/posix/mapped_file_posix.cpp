@@ -46,9 +46,45 @@ void releaseLease(int fd) {
 #endif
 }
 
+// Nothing stops another process from truncating the file while it is in use, and a mapping
+// would then raise SIGBUS on the pages cut off. The contents are read into private, page-aligned
+// memory instead; a file that shrinks during the read yields what it still held. Returns 0 or the
+// Win32 cause; *view and *size describe the memory to release either way.
+uint32_t copyContents(int fd, uint64_t fileSize, uint64_t maxSize, const unsigned char** view,
+                      std::size_t* size) {
+  // An empty file has no contents to view; callers tell it from real failures by this code.
+  if (fileSize == 0) return kErrorNoMoreItems;
+  if (fileSize > maxSize) return kErrorFileTooLarge;
+  if (fileSize > std::numeric_limits<std::size_t>::max()) return kErrorNotEnoughMemory;
+  const auto capacity = static_cast<std::size_t>(fileSize);
+  void* memory =
+      mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return kErrorNotEnoughMemory;
+  *view = static_cast<const unsigned char*>(memory);
+  *size = capacity;
+  auto* bytes = static_cast<unsigned char*>(memory);
+  std::size_t got = 0;
+  while (got < capacity) {
+    const ssize_t n = ::read(fd, bytes + got, capacity - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return win32FromErrno(errno);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got == 0) return kErrorNoMoreItems;
+  // Whole pages past what was read go back now; munmap of the view rounds its length up to the
+  // page that holds the last byte.
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t kept = (got + page - 1) / page * page;
+  if (kept < capacity) munmap(bytes + kept, capacity - kept);
+  *size = got;
+  mprotect(memory, got, PROT_READ);
+  return kErrorSuccess;
+}
+
 }  // namespace
 
-const unsigned char* MappedFile::open(const char* path) {
+const unsigned char* MappedFile::open(const char* path, uint64_t maxSize) {
   close();
   // O_NONBLOCK: a FIFO cannot stall the open, and a write lease held elsewhere fails the open
   // instead of waiting for it to be broken.
@@ -68,39 +104,23 @@ const unsigned char* MappedFile::open(const char* path) {
     close();
     return nullptr;
   }
-
-  const auto fileSize = static_cast<unsigned long long>(status.st_size);
-  if (fileSize == 0) {
-    // An empty file cannot be mapped; callers tell it from real failures by this code.
-    if (leaseHeld) releaseLease(fd);
-    failWith(kErrorNoMoreItems);
-    close();
-    return nullptr;
-  }
-  if (fileSize > std::numeric_limits<std::size_t>::max()) {
-    if (leaseHeld) releaseLease(fd);
-    failWith(kErrorNotEnoughMemory);
-    close();
-    return nullptr;
-  }
-
-  void* view = mmap(nullptr, static_cast<std::size_t>(fileSize), PROT_READ, MAP_PRIVATE, fd, 0);
-  const int mapErrno = errno;
+  std::size_t size = 0;
+  const uint32_t code =
+      copyContents(fd, static_cast<uint64_t>(status.st_size), maxSize, &view_, &size);
   if (leaseHeld) releaseLease(fd);
-  if (view == MAP_FAILED) {
-    failWith(win32FromErrno(mapErrno));
+  viewSize_ = size;
+  if (code != kErrorSuccess) {
+    failWith(code);
     close();
     return nullptr;
   }
-  view_ = static_cast<const unsigned char*>(view);
-  viewSize_ = static_cast<std::size_t>(fileSize);
   return view_;
 }
 
 uint32_t MappedFile::size() const {
   if (file_ == kNoFile) return 0;
-  // The mapped length, not a fresh fstat: without mandatory sharing a writer may grow the file
-  // after the check, and a size beyond the view would lead readers past it.
+  // The length read, not a fresh fstat: without mandatory sharing a writer may grow or shrink
+  // the file after the read, and a size beyond the view would lead readers past it.
   const auto low = static_cast<uint32_t>(viewSize_);
   return low == 0xFFFFFFFFu ? 0 : low;
 }

@@ -20,13 +20,19 @@ void closeKeepingError(HANDLE handle) {
 
 }  // namespace
 
-const unsigned char* MappedFile::open(const char* path) {
+const unsigned char* MappedFile::open(const char* path, uint64_t maxSize) {
   close();
   // Read sharing only: a writer holding the file makes this fail with ERROR_SHARING_VIOLATION.
   const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   /*dwFlagsAndAttributes=*/0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   file_ = reinterpret_cast<intptr_t>(file);
+  LARGE_INTEGER fileSize{};
+  if (GetFileSizeEx(file, &fileSize) && static_cast<uint64_t>(fileSize.QuadPart) > maxSize) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    close();
+    return nullptr;
+  }
 
   mapping_ = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (!mapping_) {

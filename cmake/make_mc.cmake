@@ -1,0 +1,63 @@
+# Writes the message compiler's input (.mc) from resources/messages.def, so that the Windows
+# message-table resource and the built-in table share one source.
+#   cmake -DINPUT=resources/messages.def -DOUTPUT=messages.mc -P cmake/make_mc.cmake
+# windmc copies lines that start with ';' into its header, hence ";//" comments, and it keeps the
+# file's line ends in every text, hence CR LF throughout: each text must end with CR LF.
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT INPUT OR NOT OUTPUT)
+  message(FATAL_ERROR "make_mc.cmake: INPUT and OUTPUT must be set")
+endif()
+
+set(crlf "\r\n")
+set(severity_0 Success)
+set(severity_1 Informational)
+set(severity_2 Warning)
+set(severity_3 Error)
+
+file(STRINGS "${INPUT}" entries REGEX "^PW_MESSAGE\\(")
+set(mc ";// Generated from messages.def by make_mc.cmake: edit messages.def instead.${crlf}")
+string(APPEND mc "MessageIdTypedef=DWORD${crlf}")
+string(APPEND mc "SeverityNames=(Success=0x0 Informational=0x1 Warning=0x2 Error=0x3)${crlf}")
+string(APPEND mc "FacilityNames=(Pagewright=0x0)${crlf}")
+string(APPEND mc "LanguageNames=(English=0x409:MSG00409)${crlf}${crlf}")
+
+set(count 0)
+foreach(entry IN LISTS entries)
+  if(NOT entry MATCHES
+     "^PW_MESSAGE\\(0x([0-9A-Fa-f]+), *([A-Za-z0-9_]+), *\"(([^\"\\\\]|\\\\.)*)\"\\) *$")
+    message(FATAL_ERROR "make_mc.cmake: cannot read the entry: ${entry}")
+  endif()
+  set(hex ${CMAKE_MATCH_1})
+  set(name ${CMAKE_MATCH_2})
+  set(text "${CMAKE_MATCH_3}")
+  if(text MATCHES "\\\\")
+    message(FATAL_ERROR "make_mc.cmake: escapes are not supported in message texts: ${entry}")
+  endif()
+  if(text MATCHES "^\\.$" OR text STREQUAL "")
+    message(FATAL_ERROR "make_mc.cmake: a text may not be empty or a lone dot: ${entry}")
+  endif()
+  math(EXPR id "0x${hex}")
+  math(EXPR severity "(${id} >> 30) & 3")
+  math(EXPR facility "(${id} >> 16) & 0xFFF")
+  math(EXPR code "${id} & 0xFFFF" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR flags "(${id} >> 28) & 3")
+  if(NOT facility EQUAL 0 OR NOT flags EQUAL 0)
+    message(FATAL_ERROR "make_mc.cmake: only facility 0 without customer bits is declared: ${entry}")
+  endif()
+  string(TOUPPER "${name}" upper)
+  string(APPEND mc "MessageId=${code}${crlf}")
+  string(APPEND mc "Severity=${severity_${severity}}${crlf}")
+  string(APPEND mc "Facility=Pagewright${crlf}")
+  string(APPEND mc "SymbolicName=PW_MSG_${upper}${crlf}")
+  string(APPEND mc "Language=English${crlf}")
+  string(APPEND mc "${text}${crlf}.${crlf}${crlf}")
+  math(EXPR count "${count} + 1")
+endforeach()
+
+if(count EQUAL 0)
+  message(FATAL_ERROR "make_mc.cmake: no PW_MESSAGE entries in ${INPUT}")
+endif()
+file(WRITE "${OUTPUT}.tmp" "${mc}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

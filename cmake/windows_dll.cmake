@@ -1,0 +1,60 @@
+# Pagewright.dll: the library alone, cross-built with MinGW-w64 (cmake/toolchains/). The raster
+# device, the command and the Linux tests need FreeType, libtiff and POSIX, and stay out; the
+# Windows tests are hosts that load the DLL under Wine (tests/windows/).
+find_package(Threads REQUIRED)
+add_subdirectory(src)
+
+set(pw_win32_dir ${PROJECT_SOURCE_DIR}/src/platform/win32)
+set(pw_gen_dir ${PROJECT_BINARY_DIR}/messages)
+
+# The message-table resource (type 11, name 1, language 0x0409), generated from the one message
+# list: messages.def -> .mc -> windmc (ANSI texts) -> windres -> a COFF object linked into the DLL.
+if(NOT PAGEWRIGHT_WINDMC)
+  string(REGEX REPLACE "gcc(-posix|-win32)?$" "windmc" PAGEWRIGHT_WINDMC "${CMAKE_C_COMPILER}")
+endif()
+if(NOT CMAKE_RC_COMPILER)
+  string(REGEX REPLACE "gcc(-posix|-win32)?$" "windres" CMAKE_RC_COMPILER "${CMAKE_C_COMPILER}")
+endif()
+add_custom_command(
+  OUTPUT ${pw_gen_dir}/messages.mc
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${pw_gen_dir}
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/resources/messages.def
+          -DOUTPUT=${pw_gen_dir}/messages.mc -P ${PROJECT_SOURCE_DIR}/cmake/make_mc.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/messages.def ${PROJECT_SOURCE_DIR}/cmake/make_mc.cmake
+  COMMENT "Writing the message compiler input from messages.def")
+add_custom_command(
+  OUTPUT ${pw_gen_dir}/messages.rc ${pw_gen_dir}/MSG00409.bin ${pw_gen_dir}/messages.h
+  COMMAND ${PAGEWRIGHT_WINDMC} --ascii_in --ascii_out -h ${pw_gen_dir} -r ${pw_gen_dir}
+          ${pw_gen_dir}/messages.mc
+  DEPENDS ${pw_gen_dir}/messages.mc
+  COMMENT "Compiling the message table")
+add_custom_command(
+  OUTPUT ${pw_gen_dir}/messages_rc.obj
+  COMMAND ${CMAKE_RC_COMPILER} -I ${pw_gen_dir} -i ${pw_gen_dir}/messages.rc
+          -o ${pw_gen_dir}/messages_rc.obj -O coff
+  WORKING_DIRECTORY ${pw_gen_dir}
+  DEPENDS ${pw_gen_dir}/messages.rc ${pw_gen_dir}/MSG00409.bin
+  COMMENT "Compiling the message-table resource")
+# The rules live in this directory, the DLL in src/: a target here runs them first.
+add_custom_target(pagewright_message_table DEPENDS ${pw_gen_dir}/messages_rc.obj)
+set_source_files_properties(${pw_gen_dir}/messages_rc.obj PROPERTIES
+  EXTERNAL_OBJECT TRUE GENERATED TRUE)
+target_sources(pagewright PRIVATE ${pw_gen_dir}/messages_rc.obj)
+add_dependencies(pagewright pagewright_message_table)
+
+# The exports are exactly those of the .def file, undecorated. The C and C++ run-time parts and
+# winpthread are linked in, so that the DLL imports system DLLs only.
+set_target_properties(pagewright PROPERTIES
+  OUTPUT_NAME Pagewright
+  PREFIX ""
+  IMPORT_PREFIX ""
+  LINK_DEPENDS ${pw_win32_dir}/pagewright.def)
+target_link_options(pagewright PRIVATE
+  ${pw_win32_dir}/pagewright.def
+  -static-libgcc -static-libstdc++ -static
+  -Wl,--no-insert-timestamp)
+
+if(PAGEWRIGHT_TESTS)
+  enable_testing()
+  add_subdirectory(tests/windows)
+endif()

@@ -1,0 +1,70 @@
+// The image library on arbitrary TIFF bytes: open, render, close. A rendered block is walked to
+// its last pixel byte, as a surface drawing it would.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "converter/image_library.h"
+#include "eventlog/event_reporter.h"
+#include "pagewright/pagewright.h"
+#include "support/heap_block.h"
+
+namespace {
+
+class NullSink final : public pw::EventSink {
+ public:
+  bool write(const pw::EventRecord&) override { return true; }
+};
+
+const std::string& filePath() {
+  static const std::string path = [] {
+    char pattern[] = "/tmp/pagewright-fuzz-image-XXXXXX";
+    const int fd = mkstemp(pattern);
+    if (fd < 0) std::abort();
+    close(fd);
+    static NullSink sink;
+    pw::moduleReporter().setHostSink(&sink);
+    return std::string(pattern);
+  }();
+  return path;
+}
+
+uint32_t readU32(const unsigned char* at) {
+  uint32_t value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const int fd = open(filePath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) std::abort();
+  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  close(fd);
+
+  pw::ImageLibrary& images = pw::platformImages();
+  pw::ImageHandle image = images.open(filePath().c_str());
+  if (!image) std::abort();  // the file exists; only rendering may fail
+  auto* block = static_cast<unsigned char*>(images.render(image));
+  images.close(image);
+  if (!block) return 0;
+
+  const unsigned char* info = block + pw::kBitmapFileHeaderSize;
+  const uint32_t width = readU32(info + 4);
+  const uint32_t height = readU32(info + 8);
+  const uint32_t bitCount = static_cast<uint32_t>(info[14]) | static_cast<uint32_t>(info[15]) << 8;
+  if (width == 0 || height == 0 || (bitCount != 1 && bitCount != 24)) std::abort();
+  const auto* pixels = static_cast<const unsigned char*>(images.locatePixels(info));
+  const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
+  if (pixels + stride * height != block + readU32(block + 2)) std::abort();
+  unsigned sum = 0;
+  for (uint64_t i = 0; i < stride * height; ++i) sum += pixels[i];
+  pw::detail::freeBlock(block);
+  return static_cast<int>(sum & 0);
+}
