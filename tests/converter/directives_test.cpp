@@ -1,5 +1,6 @@
 // Formatting directives, through the recording surface. Markup is on throughout.
 #include <string>
+#include <vector>
 
 #include "common/conversion_fixture.h"
 #include "eventlog/message_table.h"
@@ -38,33 +39,35 @@ TEST_F(DirectivesTest, StyleCodesRebuildTheFontInAnyCase) {
   EXPECT_EQ(surface.liveFonts(), 0) << "every replaced font is deleted";
 }
 
-TEST_F(DirectivesTest, UnknownCodesStayAsText) {
-  ASSERT_EQ(convert("x#BXy#AB#ZZ##BFz"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("x#BXy#AB#ZZ#", "z"));
-  EXPECT_EQ(surface.fonts.size(), 2u);
-}
-
-TEST_F(DirectivesTest, ControlCharacterCutsADirective) {
-  ASSERT_EQ(convert("#B\r\nF"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("#B", "F"));
-  EXPECT_EQ(surface.fonts.size(), 1u);
-}
-
-TEST_F(DirectivesTest, SecondLetterNeverStartsOtherMarkup) {
+TEST_F(DirectivesTest, WhatIsNoDirectiveStaysAsText) {
   FieldTable fields;
   fields.set(3, "/nonexistent").set(24, "Ann");
-  ASSERT_EQ(convert("#Q<ToName> #%3", fields.get()), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("#Q<ToName> #%3"));
-}
-
-TEST_F(DirectivesTest, MarkupOffIsFinal) {
-  ASSERT_EQ(convert("a#ODb#BFc\x01"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("ab#BFc\x01"));
-}
-
-TEST_F(DirectivesTest, CommentDropsTheRestOfTheLine) {
-  ASSERT_EQ(convert("ab#CO note\r\ncd\n#CO whole line\nef"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("abcd", "ef"));
+  struct Case {
+    const char* text;
+    std::vector<std::string> texts;
+    std::size_t fonts;  // 0: not checked
+  };
+  const Case cases[] = {
+      // Unknown codes, and "##BF" whose second '#' starts the directive.
+      {"x#BXy#AB#ZZ##BFz", {"x#BXy#AB#ZZ#", "z"}, 2},
+      // A control character cuts a directive.
+      {"#B\r\nF", {"#B", "F"}, 1},
+      // The second letter never starts other markup.
+      {"#Q<ToName> #%3", {"#Q<ToName> #%3"}, 0},
+      // After "#OD" markup is text for good.
+      {"a#ODb#BFc\x01", {"ab#BFc\x01"}, 0},
+      // A comment drops the rest of its line.
+      {"ab#CO note\r\ncd\n#CO whole line\nef", {"abcd", "ef"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.text)));
+    surface = RecordingSurface();
+    ASSERT_EQ(convert(c.text, fields.get()), 1);
+    EXPECT_THAT(surface.texts(), ::testing::ElementsAreArray(c.texts));
+    if (c.fonts) {
+      EXPECT_EQ(surface.fonts.size(), c.fonts);
+    }
+  }
 }
 
 TEST_F(DirectivesTest, PageJumpEndsAtMostOnePage) {
@@ -128,54 +131,39 @@ TEST_F(DirectivesTest, InsertedTextIsCutAtTheBufferLimit) {
   EXPECT_EQ(texts[0], std::string(2980, 'a') + std::string(19, 'f'));
 }
 
-TEST_F(DirectivesTest, RightAlignedTextEndsAtTheDistance) {
-  // 20 mm is 160 dots; "abc" measures 30: x = 101 + 160 - 30.
-  ASSERT_EQ(convert("x#T20|abc|y\n"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 x", "textOut 231,77 abcy"));
-}
-
-TEST_F(DirectivesTest, RightAlignedClampsAndDelimiters) {
-  // Wider than the distance: at the left margin. Beyond the right limit: at the limit, where it
-  // overflows and so ends its line. Any other character delimits with a distance of 0.
-  ASSERT_EQ(convert("#T1|abcdef|\n#T9999|a|\n#T:b:\n"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 abcdef", "textOut 1627,97 a", "textOut 101,137 b"));
-}
-
-TEST_F(DirectivesTest, RightAlignedWithSpaceDelimiterPlacesNothing) {
-  ASSERT_EQ(convert("ab#T30 cd"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 ab", "textOut 123,77 cd"));
-}
-
-TEST_F(DirectivesTest, RightAlignedTextEndedByLineEndsKeepsTheLineBreak) {
-  ASSERT_EQ(convert("#T20|abc\r\nnext\n#T20|abc\nnext"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 231,77 abc", "textOut 101,97 next",
-                                                   "textOut 231,117 abc", "textOut 101,137 next"));
-}
-
-TEST_F(DirectivesTest, RightAlignedDelimiterThatIsALineFeedStillEndsTheLine) {
-  ASSERT_EQ(convert("ab#T20\ncd"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 ab", "textOut 101,97 cd"));
-}
-
-TEST_F(DirectivesTest, RightAlignedPositionSurvivesAPageStart) {
-  ASSERT_EQ(convert("#T20|abc|\fz#T20|abc|"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 231,77 abc", "textOut 101,77 z", "textOut 231,77 abc"));
-}
-
-TEST_F(DirectivesTest, RightAlignedInLandscapeCountsFromTheBottom) {
-  // 10 mm at 7717 dots per metre is 77; "abc" measures 30: y = 2214 - 77 + 30.
-  ASSERT_EQ(convert("#LO#T10|abc|"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,2167 abc"));
-}
-
-TEST_F(DirectivesTest, RightAlignedAtTheEndOfTheFile) {
-  ASSERT_EQ(convert("ab#T12"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("ab"));
-  surface = RecordingSurface();
-  ASSERT_EQ(convert("ab#T12|cd"), 1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 ab", "textOut 177,77 cd"));
+TEST_F(DirectivesTest, RightAlignedTextPositions) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> drawn;
+  };
+  const Case cases[] = {
+      // 20 mm is 160 dots; "abc" measures 30: x = 101 + 160 - 30.
+      {"x#T20|abc|y\n", {"textOut 101,77 x", "textOut 231,77 abcy"}},
+      // Wider than the distance: at the left margin. Beyond the right limit: at the limit, where
+      // it overflows and so ends its line. Any other character delimits with a distance of 0.
+      {"#T1|abcdef|\n#T9999|a|\n#T:b:\n",
+       {"textOut 101,77 abcdef", "textOut 1627,97 a", "textOut 101,137 b"}},
+      // A space as delimiter places nothing.
+      {"ab#T30 cd", {"textOut 101,77 ab", "textOut 123,77 cd"}},
+      // Line ends that end the text keep their line break, even as the delimiter.
+      {"#T20|abc\r\nnext\n#T20|abc\nnext",
+       {"textOut 231,77 abc", "textOut 101,97 next", "textOut 231,117 abc",
+        "textOut 101,137 next"}},
+      {"ab#T20\ncd", {"textOut 101,77 ab", "textOut 101,97 cd"}},
+      // The computed position survives the page start of the flush that draws it.
+      {"#T20|abc|\fz#T20|abc|", {"textOut 231,77 abc", "textOut 101,77 z", "textOut 231,77 abc"}},
+      // Landscape counts from the bottom: 10 mm is 77 dots; y = 2214 - 77 + 30.
+      {"#LO#T10|abc|", {"textOut 101,2167 abc"}},
+      // At the end of the file.
+      {"ab#T12", {"textOut 101,77 ab"}},
+      {"ab#T12|cd", {"textOut 101,77 ab", "textOut 177,77 cd"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.text)));
+    surface = RecordingSurface();
+    ASSERT_EQ(convert(c.text), 1);
+    EXPECT_THAT(surface.only("textOut"), ::testing::ElementsAreArray(c.drawn));
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Field placeholders and numbered inserts, through the recording surface. Markup is on.
 #include <string>
+#include <vector>
 
 #include "common/conversion_fixture.h"
 #include "eventlog/message_table.h"
@@ -33,15 +34,25 @@ TEST_F(FieldsTest, NameLookup) {
   EXPECT_EQ(findFieldName(nullptr), -1);
 }
 
-TEST_F(FieldsTest, PlaceholdersPrintTheirValue) {
-  ASSERT_EQ(convert("To: <ToName>, <To.Name> (<From.Fax>)", fields.get()), 1);
-  EXPECT_THAT(surface.texts(),
-              ElementsAre("To: ", "Ann Lee", ", ", "Ann Lee", " (", "+1 555 0100", ")"));
-}
-
-TEST_F(FieldsTest, WhatIsNoPlaceholderStaysAsText) {
-  ASSERT_EQ(convert("<toname> <To.> <> <<ToName> a < b <Nope", fields.get()), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("<toname> <To.> <> <<ToName> a < b <Nope"));
+TEST_F(FieldsTest, PlaceholdersAndWhatIsNone) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> texts;
+  };
+  const Case cases[] = {
+      {"To: <ToName>, <To.Name> (<From.Fax>)",
+       {"To: ", "Ann Lee", ", ", "Ann Lee", " (", "+1 555 0100", ")"}},
+      {"<toname> <To.> <> <<ToName> a < b <Nope", {"<toname> <To.> <> <<ToName> a < b <Nope"}},
+      // A name cut off by the end of the file is text.
+      {"a <ToNa", {"a <ToNa"}},
+      {"a <", {"a <"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    surface = RecordingSurface();
+    ASSERT_EQ(convert(c.text, fields.get()), 1);
+    EXPECT_THAT(surface.texts(), ::testing::ElementsAreArray(c.texts));
+  }
 }
 
 TEST_F(FieldsTest, NameLengthLimit) {
@@ -52,20 +63,6 @@ TEST_F(FieldsTest, NameLengthLimit) {
   // A 63-character name is looked up: a known one of that length does not exist, so build one
   // from the prefix rule instead.
   EXPECT_EQ(findFieldName(name63.c_str()), -1);
-}
-
-TEST_F(FieldsTest, ControlCharacterEndingANameIsActedOn) {
-  ASSERT_EQ(convert("<ToName\nnext", fields.get()), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 <ToName", "textOut 101,97 next"));
-}
-
-TEST_F(FieldsTest, NameCutOffByTheEndOfTheFileIsText) {
-  ASSERT_EQ(convert("a <ToNa", fields.get()), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("a <ToNa"));
-  surface = RecordingSurface();
-  ASSERT_EQ(convert("a <", fields.get()), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("a <"));
 }
 
 TEST_F(FieldsTest, MissingValuesLeaveNoTrace) {
@@ -81,35 +78,38 @@ TEST_F(FieldsTest, MissingValuesLeaveNoTrace) {
   EXPECT_THAT(surface.texts(), ElementsAre("[", "]"));
 }
 
-TEST_F(FieldsTest, FurtherLinesOfAPlaceholderStartWhereItsLineBegan) {
-  ASSERT_EQ(convert("Re: <Message>!", fields.get()), 1);
-  EXPECT_THAT(
-      surface.only("textOut"),
-      ElementsAre("textOut 101,77 Re: ", "textOut 145,77 Line one", "textOut 101,97 Line two",
-                  "textOut 101,117 Line three", "textOut 211,117 !"));
-}
-
-TEST_F(FieldsTest, FurtherLinesOfANumberedInsertStartUnderIt) {
+TEST_F(FieldsTest, WhereFurtherLinesStart) {
   fields.set(6, "first\nsecond");
-  ASSERT_EQ(convert("Tel: %6 #SD", fields.get()), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 Tel: ", "textOut 156,77 first", "textOut 156,97 second",
-                          "textOut 222,97  first"));
-}
-
-TEST_F(FieldsTest, SavedPositionIsThePageStartWhenTheInsertOpensThePage) {
-  // The pen left over from the previous page is not where the next text begins.
-  ASSERT_EQ(convert("abc\f<Message>", fields.get()), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 abc", "textOut 101,77 Line one",
-                          "textOut 101,97 Line two", "textOut 101,117 Line three"));
-}
-
-TEST_F(FieldsTest, FurtherLinesInLandscapeStartAtTheSavedHeight) {
-  ASSERT_EQ(convert("#LOab<Message>", fields.get()), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,2214 ab", "textOut 101,2192 Line one",
-                          "textOut 121,2214 Line two", "textOut 141,2214 Line three"));
+  struct Case {
+    const char* text;
+    std::vector<std::string> drawn;
+  };
+  const Case cases[] = {
+      // A control character that ends a name is acted on.
+      {"<ToName\nnext", {"textOut 101,77 <ToName", "textOut 101,97 next"}},
+      // A placeholder's further lines start where its line began.
+      {"Re: <Message>!",
+       {"textOut 101,77 Re: ", "textOut 145,77 Line one", "textOut 101,97 Line two",
+        "textOut 101,117 Line three", "textOut 211,117 !"}},
+      // A numbered insert's further lines start under it.
+      {"Tel: %6 #SD",
+       {"textOut 101,77 Tel: ", "textOut 156,77 first", "textOut 156,97 second",
+        "textOut 222,97  first"}},
+      // The pen left over from the previous page is not where the next text begins.
+      {"abc\f<Message>",
+       {"textOut 101,77 abc", "textOut 101,77 Line one", "textOut 101,97 Line two",
+        "textOut 101,117 Line three"}},
+      // In landscape they start at the saved height.
+      {"#LOab<Message>",
+       {"textOut 101,2214 ab", "textOut 101,2192 Line one", "textOut 121,2214 Line two",
+        "textOut 141,2214 Line three"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.text)));
+    surface = RecordingSurface();
+    ASSERT_EQ(convert(c.text, fields.get()), 1);
+    EXPECT_THAT(surface.only("textOut"), ::testing::ElementsAreArray(c.drawn));
+  }
 }
 
 TEST_F(FieldsTest, FileInsertPrintsTheLinesOfTheFile) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "common/temp_dir.h"
-#include "device/code_page.h"
 #include "device/font_matcher.h"
 #include "device_test_util.h"
 #include "platform/last_error.h"
@@ -252,19 +251,6 @@ TEST(FontMapping, EmptyFaceFollowsPitchAndFamily) {
   match = matchFont(record);
   ASSERT_TRUE(match);
   EXPECT_NE(match->file.find("Serif"), std::string::npos) << match->file;
-}
-
-TEST(CodePages, CharacterSetsSelectTheirWindowsCodePage) {
-  EXPECT_EQ(codePageTable(0)[0x80], U'\u20AC');  // euro sign
-  EXPECT_EQ(codePageTable(0)['A'], U'A');
-  EXPECT_EQ(codePageTable(238)[0x8A], U'\u0160');  // S with caron
-  EXPECT_EQ(codePageTable(204)[0xC0], U'\u0410');  // Cyrillic A
-  EXPECT_EQ(codePageTable(161)[0xC1], U'\u0391');  // Greek Alpha
-  EXPECT_EQ(codePageTable(162)[0xD0], U'\u011E');  // G with breve
-  EXPECT_EQ(codePageTable(186)[0xC0], U'\u0104');  // A with ogonek
-  EXPECT_EQ(codePageTable(177)[0xE0], U'\u05D0');  // alef
-  EXPECT_EQ(codePageTable(222)[0xA1], U'\u0E01');  // ko kai
-  EXPECT_EQ(codePageTable(0)[0x81], U'\u0081');    // undefined bytes stay themselves
 }
 
 TEST_F(TextRendering, HighBytesAreDrawnFromTheRecordsCodePage) {

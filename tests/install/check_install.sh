@@ -15,6 +15,9 @@ flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs pagewright)
 # shellcheck disable=SC2086
 cc "$source/tests/install/consumer.c" $flags -o "$work/consumer-pc"
 LD_LIBRARY_PATH="$work/prefix/lib:$work/prefix/lib/x86_64-linux-gnu" "$work/consumer-pc"
-# The installed command finds the installed library by itself.
+# The installed command finds the installed library, and its PDF module, by itself.
 "$work/prefix/bin/pagewright" --version >/dev/null
+printf 'Installed.\n' >"$work/note.txt"
+"$work/prefix/bin/pagewright" -q "$work/note.txt" -o "$work/note.pdf"
+test -s "$work/note.pdf"
 echo "install OK"

@@ -16,6 +16,7 @@
 #include <new>
 #include <string>
 
+#include "converter/bitmap_block.h"
 #include "converter/image_library.h"
 #include "eventlog/event_reporter.h"
 #include "eventlog/message_table.h"
@@ -27,21 +28,6 @@
 namespace pw {
 
 namespace {
-
-// Hostile headers can claim any size. 256 MiB bounds both the BMP pixel array and the 32-bit
-// raster that colour images are decoded through: 64 Mpixel, an A4 page at 600 dpi twice over,
-// while a fax page needs under 1 MiB at 1 bit per pixel. The same limit caps each of libtiff's own
-// allocations.
-constexpr uint64_t kMaxImageBytes = uint64_t{256} << 20;
-// Every pixel passes through a 32-bit raster or a scan-line loop, so decoding time grows with the
-// pixel count even where 1 bit per pixel keeps the bytes small: the raster's 64 Mpixel for all.
-constexpr uint64_t kMaxImagePixels = kMaxImageBytes / 4;
-
-constexpr uint32_t kBitmapInfoHeaderSize = 40;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBitfieldsMaskSize = 12;
-constexpr int32_t kMaxBmpSide = 0x7FFFFFFF;  // biWidth and biHeight are signed
 
 bool fail(uint32_t code) {
   setLastError(code);
@@ -59,20 +45,6 @@ struct TiffImageFile {
   int fd = -1;
   char* path = nullptr;  // for libtiff's messages
 };
-
-void putU16(unsigned char* at, uint16_t value) {
-  at[0] = static_cast<unsigned char>(value);
-  at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void putU32(unsigned char* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint32_t getU32(const unsigned char* at) {
-  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
 
 // libtiff's messages go to the module's reporter as filtered debug reports; returning 1 keeps the
 // library-wide handlers, which print to stderr, from seeing them.
@@ -126,6 +98,7 @@ TiffPtr openTiff(const TiffImageFile& file) {
   }
   TIFFOpenOptionsSetErrorHandlerExtR(options, onTiffError, file.path);
   TIFFOpenOptionsSetWarningHandlerExtR(options, onTiffWarning, file.path);
+  // The decoded-image limit caps each of libtiff's own allocations too.
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImageBytes));
   // "m": no memory mapping, so that a file truncated while it is read fails instead of faulting.
   TIFF* tif = TIFFFdOpenExt(fd, file.path, "rm", options);
@@ -151,65 +124,6 @@ int32_t pelsPerMetre(TIFF* tif, ttag_t tag, uint16_t unit) {
     perMetre = resolution * 100.0;
   }
   return perMetre < 2147483647.0 ? static_cast<int32_t>(std::lround(perMetre)) : 0;
-}
-
-// Where a decoded image goes: the block's headers are filled, the pixel rows are left to the
-// decoder.
-struct BmpLayout {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint16_t bitCount = 0;
-  uint32_t colours = 0;  // entries in the colour table
-  uint64_t stride = 0;
-  uint64_t pixelOffset = 0;
-  uint64_t totalSize = 0;
-};
-
-// Fails with last error 8 (too large), naming the limits in a report of their own, since the
-// error's text cannot say which limit it was.
-bool failOverLimit(const char* path) {
-  const std::string limit =
-      std::to_string(kMaxImagePixels) + " pixels and " + std::to_string(kMaxImageBytes) + " bytes";
-  moduleReporter().report(msg::kLimitExceeded, path, limit.c_str(), "a decoded image");
-  return fail(kErrorNotEnoughMemory);
-}
-
-// False with last error 8 when the image would exceed kMaxImagePixels or kMaxImageBytes.
-bool planLayout(const char* path, uint32_t width, uint32_t height, uint16_t bitCount,
-                BmpLayout* layout) {
-  if (width > static_cast<uint32_t>(kMaxBmpSide) || height > static_cast<uint32_t>(kMaxBmpSide) ||
-      uint64_t{width} * height > kMaxImagePixels) {
-    return failOverLimit(path);
-  }
-  const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (stride > kMaxImageBytes / height) return failOverLimit(path);
-  layout->width = width;
-  layout->height = height;
-  layout->bitCount = bitCount;
-  layout->colours = bitCount == 1 ? 2 : 0;
-  layout->stride = stride;
-  layout->pixelOffset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + 4 * layout->colours;
-  layout->totalSize = layout->pixelOffset + stride * height;
-  return true;
-}
-
-void writeHeaders(unsigned char* block, const BmpLayout& layout, int32_t xPels, int32_t yPels) {
-  std::memset(block, 0, static_cast<size_t>(layout.pixelOffset));
-  block[0] = 'B';
-  block[1] = 'M';
-  putU32(block + 2, static_cast<uint32_t>(layout.totalSize));
-  putU32(block + 10, static_cast<uint32_t>(layout.pixelOffset));
-  unsigned char* info = block + kBitmapFileHeaderSize;
-  putU32(info, kBitmapInfoHeaderSize);
-  putU32(info + 4, layout.width);
-  putU32(info + 8, layout.height);  // positive: bottom-up
-  putU16(info + 12, 1);
-  putU16(info + 14, layout.bitCount);
-  putU32(info + 16, kBiRgb);
-  putU32(info + 20, static_cast<uint32_t>(layout.stride * layout.height));
-  putU32(info + 24, static_cast<uint32_t>(xPels));
-  putU32(info + 28, static_cast<uint32_t>(yPels));
-  putU32(info + 32, layout.colours);
 }
 
 // A bilevel strip image read a scan line at a time, which keeps 1 bit per pixel.
@@ -322,15 +236,16 @@ class TiffImageLibrary final : public ImageLibrary {
         !TIFFIsTiled(tif.get()) &&
         (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
     BmpLayout layout;
-    if (!planLayout(static_cast<TiffImageFile*>(image)->path, width, height, bilevel ? 1 : 24,
-                    &layout)) {
+    if (!planBitmapBlock(static_cast<TiffImageFile*>(image)->path, width, height, bilevel ? 1 : 24,
+                         &layout)) {
       return nullptr;
     }
     BlockPtr block(static_cast<unsigned char*>(
         detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
     if (!block) return nullptr;
-    writeHeaders(block.get(), layout, pelsPerMetre(tif.get(), TIFFTAG_XRESOLUTION, resolutionUnit),
-                 pelsPerMetre(tif.get(), TIFFTAG_YRESOLUTION, resolutionUnit));
+    writeBitmapHeaders(block.get(), layout,
+                       pelsPerMetre(tif.get(), TIFFTAG_XRESOLUTION, resolutionUnit),
+                       pelsPerMetre(tif.get(), TIFFTAG_YRESOLUTION, resolutionUnit));
     const bool decoded = bilevel
                              ? decodeBilevel(tif.get(), layout, orientation == ORIENTATION_BOTLEFT,
                                              photometric == PHOTOMETRIC_MINISWHITE, block.get())
@@ -348,20 +263,7 @@ class TiffImageLibrary final : public ImageLibrary {
     delete file;
   }
 
-  const void* locatePixels(const void* bitmapInfo) override {
-    const auto* info = static_cast<const unsigned char*>(bitmapInfo);
-    const uint32_t headerSize = getU32(info);
-    const uint32_t bitCount = static_cast<uint32_t>(info[14]) | static_cast<uint32_t>(info[15])
-                                                                    << 8;
-    const uint32_t compression = getU32(info + 16);
-    uint32_t colours = getU32(info + 32);
-    if (colours == 0 && bitCount <= 8) colours = 1u << bitCount;
-    uint64_t offset = uint64_t{headerSize} + uint64_t{colours} * 4;
-    if (compression == kBiBitfields && headerSize == kBitmapInfoHeaderSize) {
-      offset += kBitfieldsMaskSize;
-    }
-    return info + offset;
-  }
+  const void* locatePixels(const void* bitmapInfo) override { return bitmapPixels(bitmapInfo); }
 
  private:
   static std::nullptr_t failNull(uint32_t code) {

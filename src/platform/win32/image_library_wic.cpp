@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "converter/bitmap_block.h"
 #include "converter/image_library.h"
 #include "platform/last_error.h"
 #include "support/heap_block.h"
@@ -17,12 +18,6 @@
 namespace pw {
 
 namespace {
-
-// Hostile headers can claim any size. 256 MiB bounds the pixel array: 64 Mpixel, an A4 page at
-// 600 dpi twice over, while a fax page needs under 1 MiB at 1 bit per pixel.
-constexpr uint64_t kMaxImageBytes = uint64_t{256} << 20;
-constexpr uint32_t kBitmapInfoHeaderSize = 40;
-constexpr uint32_t kMaxBmpSide = 0x7FFFFFFF;  // biWidth and biHeight are signed
 
 // Releases a COM interface at the end of its scope.
 template <typename T>
@@ -96,68 +91,9 @@ std::nullptr_t failNullHr(HRESULT hr) {
   return failNull(win32FromHresult(hr));
 }
 
-void putU16(unsigned char* at, uint16_t value) {
-  at[0] = static_cast<unsigned char>(value);
-  at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void putU32(unsigned char* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-uint32_t getU32(const unsigned char* at) {
-  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
 int32_t pelsPerMetre(double dpi) {
   if (!(dpi > 0) || dpi > 5.0e7) return 0;
   return static_cast<int32_t>(dpi * 10000.0 / 254.0 + 0.5);
-}
-
-struct BmpLayout {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint16_t bitCount = 0;
-  uint32_t colours = 0;
-  uint32_t stride = 0;
-  uint32_t pixelOffset = 0;
-  uint32_t totalSize = 0;
-};
-
-// False with last error 8 when the image would exceed kMaxImageBytes.
-bool planLayout(uint32_t width, uint32_t height, uint16_t bitCount, BmpLayout* layout) {
-  if (width > kMaxBmpSide || height > kMaxBmpSide) return fail(kErrorNotEnoughMemory);
-  const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (stride > kMaxImageBytes / height) return fail(kErrorNotEnoughMemory);
-  layout->width = width;
-  layout->height = height;
-  layout->bitCount = bitCount;
-  layout->colours = bitCount == 1 ? 2 : 0;
-  layout->stride = static_cast<uint32_t>(stride);
-  layout->pixelOffset =
-      static_cast<uint32_t>(kBitmapFileHeaderSize) + kBitmapInfoHeaderSize + 4 * layout->colours;
-  layout->totalSize = layout->pixelOffset + static_cast<uint32_t>(stride * height);
-  return true;
-}
-
-void writeHeaders(unsigned char* block, const BmpLayout& layout, int32_t xPels, int32_t yPels) {
-  std::memset(block, 0, layout.pixelOffset);
-  block[0] = 'B';
-  block[1] = 'M';
-  putU32(block + 2, layout.totalSize);
-  putU32(block + 10, layout.pixelOffset);
-  unsigned char* info = block + kBitmapFileHeaderSize;
-  putU32(info, kBitmapInfoHeaderSize);
-  putU32(info + 4, layout.width);
-  putU32(info + 8, layout.height);  // positive: bottom-up
-  putU16(info + 12, 1);
-  putU16(info + 14, layout.bitCount);
-  putU32(info + 16, BI_RGB);
-  putU32(info + 20, layout.stride * layout.height);
-  putU32(info + 24, static_cast<uint32_t>(xPels));
-  putU32(info + 28, static_cast<uint32_t>(yPels));
-  putU32(info + 32, layout.colours);
 }
 
 // WIC's BlackWhite format is 0 black, 1 white, top row first: the rows are copied as they are and
@@ -166,8 +102,8 @@ bool decodeBilevel(IWICBitmapSource* frame, const BmpLayout& layout, unsigned ch
   unsigned char* table = block + kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
   std::memset(table + 4, 0xFF, 3);  // entry 1 white; entry 0 stays black
   unsigned char* pixels = block + layout.pixelOffset;
-  const HRESULT hr =
-      frame->CopyPixels(/*prc=*/nullptr, layout.stride, layout.stride * layout.height, pixels);
+  const HRESULT hr = frame->CopyPixels(/*prc=*/nullptr, static_cast<UINT>(layout.stride),
+                                       static_cast<UINT>(layout.stride * layout.height), pixels);
   if (FAILED(hr)) return failHr(hr);
   for (uint32_t top = 0, bottom = layout.height - 1; top < bottom; ++top, --bottom) {
     std::swap_ranges(pixels + uint64_t{top} * layout.stride,
@@ -198,7 +134,7 @@ bool decodeColour(IWICImagingFactory* factory, IWICBitmapSource* frame, const Bm
     hr = converter->CopyPixels(&rect, rowBytes, rowBytes, row.get());
     if (FAILED(hr)) return failHr(hr);
     unsigned char* dest = pixels + uint64_t{layout.height - 1 - y} * layout.stride;
-    std::memset(dest, 0, layout.stride);
+    std::memset(dest, 0, static_cast<std::size_t>(layout.stride));
     for (uint32_t x = 0; x < layout.width; ++x) {
       const unsigned char* bgra = row.get() + 4 * x;
       const uint32_t lift = 255u - bgra[3];
@@ -256,11 +192,14 @@ unsigned char* decodeFirstFrame(HANDLE file) {
 
   const bool bilevel = IsEqualGUID(format, GUID_WICPixelFormatBlackWhite);
   BmpLayout layout;
-  if (!planLayout(width, height, bilevel ? 1 : 24, &layout)) return nullptr;
-  std::unique_ptr<unsigned char, BlockFreer> block(
-      static_cast<unsigned char*>(detail::allocateBlock(layout.totalSize)));
+  // The handle carries no path; the converter's own report that follows names the file.
+  if (!planBitmapBlock(/*path=*/nullptr, width, height, bilevel ? 1 : 24, &layout)) {
+    return nullptr;
+  }
+  std::unique_ptr<unsigned char, BlockFreer> block(static_cast<unsigned char*>(
+      detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
   if (!block) return nullptr;
-  writeHeaders(block.get(), layout, pelsPerMetre(dpiX), pelsPerMetre(dpiY));
+  writeBitmapHeaders(block.get(), layout, pelsPerMetre(dpiX), pelsPerMetre(dpiY));
   const bool decoded = bilevel ? decodeBilevel(frame.get(), layout, block.get())
                                : decodeColour(factory.get(), frame.get(), layout, block.get());
   if (!decoded) return nullptr;
@@ -291,19 +230,7 @@ class WicImageLibrary final : public ImageLibrary {
     CloseHandle(static_cast<HANDLE>(image));
   }
 
-  const void* locatePixels(const void* bitmapInfo) override {
-    const auto* info = static_cast<const unsigned char*>(bitmapInfo);
-    const uint32_t headerSize = getU32(info);
-    const uint32_t bitCount = static_cast<uint32_t>(info[14]) | static_cast<uint32_t>(info[15])
-                                                                    << 8;
-    const uint32_t compression = getU32(info + 16);
-    uint32_t colours = getU32(info + 32);
-    if (colours == 0 && bitCount <= 8) colours = 1u << bitCount;
-    uint64_t offset = uint64_t{headerSize} + uint64_t{colours} * 4;
-    // Three colour masks follow a plain BITMAPINFOHEADER in a BI_BITFIELDS bitmap.
-    if (compression == BI_BITFIELDS && headerSize == kBitmapInfoHeaderSize) offset += 12;
-    return info + offset;
-  }
+  const void* locatePixels(const void* bitmapInfo) override { return bitmapPixels(bitmapInfo); }
 };
 
 }  // namespace
