@@ -13,6 +13,9 @@ constexpr const char* kNullInsert = "null";
 
 EventReporter& moduleReporter() {
   static EventReporter reporter;
+  // Referencing the platform's start-up from here also links it into static builds.
+  static const bool started = (startModule(reporter), true);
+  (void)started;
   return reporter;
 }
 

@@ -66,8 +66,12 @@ class EventReporter {
   std::atomic<EventSink*> hostSink_ = nullptr;
 };
 
-/// The module-wide reporter.
+/// The module-wide reporter, started (startModule) the first time it is asked for.
 EventReporter& moduleReporter();
+
+/// Opens the module's event source where the platform does it at first use (POSIX: the system
+/// log under the module's name); where the loader does it (Windows: DllMain), nothing.
+void startModule(EventReporter& reporter);
 
 /// The text that reports carry for an error code: the system's text, or "error %d" with the code
 /// as a signed number when there is none (always for 0).

@@ -87,6 +87,9 @@ int registerSource(EventReporter& reporter, const char* sourceName, const char* 
   return registered ? 1 : 0;
 }
 
+// The loader starts the module: DllMain's process attach registers the event source.
+void startModule(EventReporter&) {}
+
 int initialise(EventReporter& reporter, HMODULE module, uint32_t category) {
   char modulePath[kPathBufferSize] = {};
   const DWORD length = GetModuleFileNameA(module, modulePath, kPathBufferSize);
