@@ -149,8 +149,8 @@ typedef struct PwSurfaceOps {
                                uint32_t colorUse);
 } PwSurfaceOps;
 
-/** A surface whose operations are the host's callbacks; ops must outlive it. Null with last error
- *  14 when out of memory, 87 when ops is null. */
+/** A surface whose operations are the host's callbacks (the table is copied). Null with last
+ *  error 14 when out of memory, 87 when ops is null or lacks any operation. */
 PW_API PwSurface* pwCreateSurface(const PwSurfaceOps* ops, void* user);
 /** Releases any surface made by this library; null is ignored. */
 PW_API void pwDestroySurface(PwSurface* surface);
