@@ -10,8 +10,8 @@
 
 #include "bench_text.h"
 #include "converter/converter.h"
-#include "device/fax_coder.h"
-#include "device/fax_device.h"
+#include "raster/fax_device.h"
+#include "raster/output/fax_coder.h"
 
 namespace pw {
 namespace {

@@ -4,7 +4,7 @@
 find_package(Threads REQUIRED)
 add_subdirectory(src)
 
-set(pw_win32_dir ${PROJECT_SOURCE_DIR}/src/platform/win32)
+set(pw_api_dir ${PROJECT_SOURCE_DIR}/src/api)
 set(pw_gen_dir ${PROJECT_BINARY_DIR}/messages)
 
 # The message-table resource (type 11, name 1, language 0x0409), generated from the one message
@@ -48,9 +48,9 @@ set_target_properties(pagewright PROPERTIES
   OUTPUT_NAME Pagewright
   PREFIX ""
   IMPORT_PREFIX ""
-  LINK_DEPENDS ${pw_win32_dir}/pagewright.def)
+  LINK_DEPENDS ${pw_api_dir}/pagewright.def)
 target_link_options(pagewright PRIVATE
-  ${pw_win32_dir}/pagewright.def
+  ${pw_api_dir}/pagewright.def
   -static-libgcc -static-libstdc++ -static
   -Wl,--no-insert-timestamp)
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "converter/drawing_surface.h"
-#include "converter/file_reader.h"
-#include "converter/image_library.h"
+#include "images/image_library.h"
 #include "pagewright/pagewright.h"
+#include "platform/file_reader.h"
+#include "surface/drawing_surface.h"
 
 namespace pw {
 

@@ -7,12 +7,12 @@
 
 #include "converter/converter.h"
 #include "converter/decimal.h"
-#include "converter/image_library.h"
 #include "converter/read_confinement.h"
 #include "eventlog/event_reporter.h"
 #include "eventlog/message_table.h"
+#include "images/image_library.h"
+#include "platform/heap_block.h"
 #include "platform/last_error.h"
-#include "support/heap_block.h"
 #include "support/path_string.h"
 
 namespace pw {

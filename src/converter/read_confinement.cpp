@@ -7,8 +7,8 @@
 
 #include "pagewright/pagewright.h"
 #include "platform/last_error.h"
-#include "support/path_rules.h"
-#include "support/real_path.h"
+#include "platform/path_rules.h"
+#include "platform/real_path.h"
 
 namespace pw {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/heap_block.h"
 #include "platform/last_error.h"
-#include "support/heap_block.h"
-#include "support/mapped_file.h"
-#include "support/wide_to_ansi.h"
+#include "platform/mapped_file.h"
+#include "platform/wide_to_ansi.h"
 
 namespace pw {
 

@@ -3,8 +3,8 @@
 #include <cassert>
 #include <cstring>
 
-#include "support/heap_block.h"
-#include "support/path_rules.h"
+#include "platform/heap_block.h"
+#include "platform/path_rules.h"
 
 namespace pw {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/drawing_surface.h"
+#include "surface/drawing_surface.h"
 
 namespace pw::testing {
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "common/conversion_fixture.h"
-#include "converter/image_library.h"
 #include "eventlog/message_table.h"
+#include "images/image_library.h"
+#include "platform/heap_block.h"
 #include "platform/last_error.h"
-#include "support/heap_block.h"
 #include "tiff_test_files.h"
 
 namespace pw::testing {

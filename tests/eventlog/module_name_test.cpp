@@ -1,7 +1,7 @@
 // The event source's name follows the file the module was loaded from.
 #include <gtest/gtest.h>
 
-#include "platform/posix/module_name.h"
+#include "eventlog/event_source_name.h"
 
 namespace pw::testing {
 namespace {

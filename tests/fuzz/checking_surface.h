@@ -9,7 +9,7 @@
 #include <cstring>
 #include <set>
 
-#include "converter/drawing_surface.h"
+#include "surface/drawing_surface.h"
 
 namespace pw::fuzzing {
 

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "converter/image_library.h"
 #include "eventlog/event_reporter.h"
+#include "images/image_library.h"
 #include "pagewright/pagewright.h"
-#include "support/heap_block.h"
+#include "platform/heap_block.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/mapped_file.h"
+#include "platform/mapped_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "support/wide_to_ansi.h"
+#include "platform/wide_to_ansi.h"
 
 #include <gtest/gtest.h>
 

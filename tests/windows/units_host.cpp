@@ -9,14 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "converter/file_reader.h"
-#include "converter/image_library.h"
 #include "eventlog/event_reporter.h"
+#include "eventlog/event_source_win32.h"
 #include "host_check.h"
+#include "images/image_library.h"
+#include "platform/file_reader.h"
+#include "platform/heap_block.h"
 #include "platform/last_error.h"
-#include "platform/win32/gdi_surface_win32.h"
-#include "platform/win32/module_win32.h"
-#include "support/heap_block.h"
+#include "surface/gdi_surface_win32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/errno_map.h"
+#include "platform/errno_map.h"
 
 #include <cerrno>
 

@@ -3,9 +3,9 @@
 
 #include <cerrno>
 
-#include "converter/file_reader.h"
+#include "platform/errno_map.h"
+#include "platform/file_reader.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
 #include "platform/posix/open_for_reading.h"
 
 namespace pw {

@@ -1,7 +1,7 @@
 #include <cstdlib>
 
+#include "platform/heap_block.h"
 #include "platform/last_error.h"
-#include "support/heap_block.h"
 
 namespace pw::detail {
 

@@ -1,7 +1,7 @@
 #include <cstring>
 
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
 
 namespace pw {
 

@@ -7,10 +7,10 @@
 #include <csignal>
 #include <limits>
 
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
+#include "platform/mapped_file.h"
 #include "platform/posix/open_for_reading.h"
-#include "support/mapped_file.h"
 
 namespace pw {
 

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
 
 namespace pw {
 

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
-#include "support/real_path.h"
+#include "platform/real_path.h"
 
 namespace pw::detail {
 

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
-#include "platform/posix/errno_map.h"
-#include "support/wide_to_ansi.h"
+#include "platform/wide_to_ansi.h"
 
 namespace pw {
 

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "converter/file_reader.h"
+#include "platform/file_reader.h"
 #include "platform/last_error.h"
 
 namespace pw {

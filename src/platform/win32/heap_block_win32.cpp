@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "support/heap_block.h"
+#include "platform/heap_block.h"
 
 namespace pw::detail {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/last_error.h"
-#include "support/mapped_file.h"
+#include "platform/mapped_file.h"
 
 namespace pw {
 

@@ -1,4 +1,4 @@
-#include "support/path_rules.h"
+#include "platform/path_rules.h"
 
 namespace pw::detail {
 

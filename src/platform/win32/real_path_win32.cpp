@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/real_path.h"
+#include "platform/real_path.h"
 
 namespace pw::detail {
 

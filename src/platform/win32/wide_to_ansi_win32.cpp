@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "support/wide_to_ansi.h"
+#include "platform/wide_to_ansi.h"
 
 namespace pw {
 

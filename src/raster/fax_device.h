@@ -1,0 +1,93 @@
+// The raster fax device: draws into a 1-bit page at fax geometry and writes each finished page.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "raster/fax_geometry.h"
+#include "raster/output/page_writer.h"
+#include "raster/page_pipeline.h"
+#include "raster/page_raster.h"
+#include "raster/text/face_cache.h"
+#include "raster/text/raster_font.h"
+#include "surface/drawing_surface.h"
+
+namespace pw {
+
+struct FaxDeviceOptions {
+  std::string outputPath;
+  OutputFormat format = OutputFormat::kTiff;
+  FaxCompression compression = FaxCompression::kG3;  ///< TIFF only; PDF pages are always G4
+  bool fineResolution = true;
+  Paper paper = Paper::kA4;
+  uint32_t customHeightMm = 0;  ///< for Paper::kCustom
+  /// Threads that code and write finished pages while the next ones are drawn; 0 codes each page
+  /// in endPage itself.
+  int encoderThreads = 0;
+};
+
+/// A DrawingSurface with GDI's meaning on a 1728-dot fax page. Pages are encoded and written
+/// as they end, so memory does not depend on the page count; the document appears at its path
+/// only when endDoc succeeds. One thread at a time draws; pages may be coded on others.
+class FaxDevice final : public DrawingSurface {
+ public:
+  /// Null with last error 87 when the paper size is unusable or the path is empty.
+  static std::unique_ptr<FaxDevice> create(const FaxDeviceOptions& options);
+  ~FaxDevice() override;
+
+  int getDeviceCaps(int index) override;
+  FontHandle createFont(const LogFont& font) override;
+  FontHandle selectFont(FontHandle font) override;
+  void deleteFont(FontHandle font) override;
+  int startDoc(const char* docName) override;
+  int startPage() override;
+  int endPage() override;
+  int endDoc() override;
+  [[nodiscard]] bool getTextExtent(const char* text, int count, TextSize* size) override;
+  bool textOut(int x, int y, const char* text, int count) override;
+  int setBkMode(int mode) override;
+  int setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
+                        uint32_t startScan, uint32_t scanLines, const void* bits,
+                        const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) override;
+
+  /// Pages written in the current or last document. Waits for the pages that have ended to be
+  /// coded and written.
+  int pagesWritten() const { return pages_.pagesWritten(); }
+  /// The first failure of the current or last document (a Win32 code), 0 when none; waits as
+  /// pagesWritten does. A page coded on another thread may fail after its endPage returned:
+  /// its failure shows here and in the result of a later endPage or of endDoc.
+  uint32_t documentError() const;
+  /// The page being drawn, for inspection.
+  const PageRaster& raster() const { return pages_.current(); }
+
+ private:
+  struct FontObject {
+    RasterFont* font = nullptr;  // realised lazily for the stock font
+  };
+
+  FaxDevice(const FaxDeviceOptions& options, int lines);
+  RasterFont* currentFont();
+  RasterFont* realise(const LogFont& record);
+  int fail(uint32_t code);
+
+  FaxDeviceOptions options_;
+  int dpiY_;
+  // Declared before the fonts, which hold sizes of its faces and must go first.
+  FaceCache faces_;
+  std::map<std::string, std::unique_ptr<RasterFont>> fonts_;  // by font record bytes
+  std::set<FontObject*> liveFonts_;
+  FontObject stockFont_;
+  FontObject* selected_ = &stockFont_;
+  std::unique_ptr<PageWriter> writer_;
+  // After the writer: pages still being coded must be drained before it goes.
+  PagePipeline pages_;
+  bool inDocument_ = false;
+  bool inPage_ = false;
+  int bkMode_ = kOpaque;
+  int jobs_ = 0;
+  uint32_t documentError_ = 0;
+};
+
+}  // namespace pw

@@ -1,0 +1,21 @@
+#include "raster/output/page_writer.h"
+
+#include "raster/output/pdf_writer.h"
+#include "raster/output/png_writer.h"
+#include "raster/output/tiff_writer.h"
+
+namespace pw {
+
+std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options) {
+  switch (options.format) {
+    case OutputFormat::kPdf:
+      return makePdfWriter(options);
+    case OutputFormat::kPng:
+      return makePngWriter(options);
+    case OutputFormat::kTiff:
+      break;
+  }
+  return makeTiffWriter(options);
+}
+
+}  // namespace pw

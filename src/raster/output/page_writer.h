@@ -1,0 +1,63 @@
+// The form in which finished pages leave the device.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "raster/page_raster.h"
+
+namespace pw {
+
+enum class OutputFormat { kTiff, kPdf, kPng };
+enum class FaxCompression { kG3, kG3TwoD, kG4 };
+
+struct PageWriterOptions {
+  std::string path;
+  OutputFormat format = OutputFormat::kTiff;
+  FaxCompression compression = FaxCompression::kG3;
+  int dpiY = 196;
+};
+
+/// A page in its output coding, waiting to be written: the bytes [offset, offset + size) of
+/// data, so that a coder may leave a header in front of them rather than copy.
+struct CodedPage {
+  std::vector<uint8_t> data;
+  size_t offset = 0;
+  size_t size = 0;
+  int width = 0;
+  int height = 0;
+
+  const uint8_t* bytes() const { return data.data() + offset; }
+};
+
+/// Receives each page as it ends and produces the document. Coding a page is separate from
+/// writing it, so that pages can be coded on other threads while later ones are drawn. Failing
+/// calls leave the cause as the last-error value; after a failure only discard() is meaningful.
+class PageWriter {
+ public:
+  virtual ~PageWriter() = default;
+  /// Creates the temporary output, so that a destination that cannot be written fails early.
+  [[nodiscard]] virtual bool open() = 0;
+  /// Codes a page. Reads nothing but the writer's options, so that several threads may code
+  /// pages at once while another writes.
+  [[nodiscard]] virtual bool encodePage(const PageRaster& page, CodedPage* coded) const = 0;
+  /// Appends a coded page; pages arrive in order, one call at a time.
+  [[nodiscard]] virtual bool writeCoded(const CodedPage& page) = 0;
+  /// Completes the document and moves it into place. With no page written, leaves no file.
+  [[nodiscard]] virtual bool finish() = 0;
+  /// Removes everything written so far.
+  virtual void discard() = 0;
+
+  /// Codes and appends a page in the calling thread.
+  [[nodiscard]] bool writePage(const PageRaster& page) {
+    CodedPage coded;
+    return encodePage(page, &coded) && writeCoded(coded);
+  }
+};
+
+std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options);
+
+}  // namespace pw

@@ -1,0 +1,179 @@
+#include "raster/text/font_matcher.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pw {
+
+namespace {
+
+// lfPitchAndFamily bits.
+constexpr uint8_t kFixedPitch = 0x01;
+constexpr uint8_t kFamilyMask = 0xF0;
+constexpr uint8_t kFamilyRoman = 0x10;
+constexpr uint8_t kFamilyModern = 0x30;
+
+constexpr int kBoldWeight = 600;  // FW_SEMIBOLD and above count as a bold request
+
+using RequestKey = FontRequest;
+
+const char* genericFamily(uint8_t pitchAndFamily) {
+  const uint8_t family = pitchAndFamily & kFamilyMask;
+  if ((pitchAndFamily & kFixedPitch) || family == kFamilyModern) return "monospace";
+  if (family == kFamilyRoman) return "serif";
+  return "sans-serif";
+}
+
+// A language for the scripts Latin fonts may lack, so that fontconfig prefers a font that has
+// them when the face name does not decide.
+const char* scriptLanguage(uint8_t charSet) {
+  switch (charSet) {
+    case 177:
+      return "he";
+    case 178:
+      return "ar";
+    case 222:
+      return "th";
+    case 161:
+      return "el";
+    case 204:
+      return "ru";
+    default:
+      return "";
+  }
+}
+
+struct PatternDeleter {
+  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+
+std::optional<FontMatch> queryFontconfig(const RequestKey& key) {
+  const auto& [face, bold, italic, pitchAndFamily, language] = key;
+  PatternPtr pattern(FcPatternCreate());
+  if (!pattern) return std::nullopt;
+  if (!face.empty()) {
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+  }
+  FcPatternAddString(pattern.get(), FC_FAMILY,
+                     reinterpret_cast<const FcChar8*>(genericFamily(pitchAndFamily)));
+  if (pitchAndFamily & kFixedPitch) FcPatternAddInteger(pattern.get(), FC_SPACING, FC_MONO);
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
+  if (!language.empty()) {
+    FcPatternAddString(pattern.get(), FC_LANG, reinterpret_cast<const FcChar8*>(language.c_str()));
+  }
+  if (!FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) return std::nullopt;
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  PatternPtr matched(FcFontMatch(nullptr, pattern.get(), &result));
+  if (!matched) return std::nullopt;
+
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(matched.get(), FC_FILE, 0, &file) != FcResultMatch) return std::nullopt;
+  FontMatch match;
+  match.file = reinterpret_cast<const char*>(file);
+  FcPatternGetInteger(matched.get(), FC_INDEX, 0, &match.index);
+  int weight = FC_WEIGHT_REGULAR;
+  int slant = FC_SLANT_ROMAN;
+  FcBool embolden = FcFalse;
+  FcMatrix* matrix = nullptr;
+  FcPatternGetInteger(matched.get(), FC_WEIGHT, 0, &weight);
+  FcPatternGetInteger(matched.get(), FC_SLANT, 0, &slant);
+  FcPatternGetBool(matched.get(), FC_EMBOLDEN, 0, &embolden);
+  FcPatternGetMatrix(matched.get(), FC_MATRIX, 0, &matrix);
+  // The configuration's synthesis rules mark faces to be emboldened or slanted, and then report
+  // the requested weight and slant rather than the face's own.
+  match.syntheticBold = bold && (embolden == FcTrue || weight < FC_WEIGHT_DEMIBOLD);
+  match.syntheticOblique = italic && ((matrix && matrix->xy != 0) || slant == FC_SLANT_ROMAN);
+  return match;
+}
+
+void addList(FcStrList* list, std::vector<std::string>* paths) {
+  if (!list) return;
+  while (const FcChar8* entry = FcStrListNext(list)) {
+    paths->emplace_back(reinterpret_cast<const char*>(entry));
+  }
+  FcStrListDone(list);
+}
+
+std::string parentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string userDirectory(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  if (value && *value == '/') return value;
+  const char* home = std::getenv("HOME");
+  return home && *home == '/' ? std::string(home) + fallback : std::string();
+}
+
+// Everything whose change could change a match: the configuration files read and their
+// folders, the font folders and theirs, and the user's configuration and font folders, which
+// may not exist yet.
+std::vector<std::string> configurationPaths() {
+  std::vector<std::string> paths;
+  addList(FcConfigGetConfigFiles(nullptr), &paths);
+  addList(FcConfigGetConfigDirs(nullptr), &paths);
+  addList(FcConfigGetFontDirs(nullptr), &paths);
+  const size_t listed = paths.size();
+  for (size_t i = 0; i < listed; ++i) paths.push_back(parentOf(paths[i]));
+  const std::string config = userDirectory("XDG_CONFIG_HOME", "/.config");
+  const std::string data = userDirectory("XDG_DATA_HOME", "/.local/share");
+  const char* home = std::getenv("HOME");
+  if (!config.empty()) {
+    paths.insert(paths.end(), {config, config + "/fontconfig", config + "/fontconfig/conf.d",
+                               config + "/fontconfig/fonts.conf"});
+  }
+  if (!data.empty()) paths.insert(paths.end(), {data, data + "/fonts"});
+  if (home && *home == '/') {
+    const std::string user = home;
+    paths.insert(paths.end(), {user + "/.fonts", user + "/.fonts.conf", user + "/.fonts.conf.d"});
+  }
+  paths.push_back("/usr/local/share/fonts");
+  return paths;
+}
+
+}  // namespace
+
+std::optional<FontMatch> matchFont(const LogFont& font) {
+  const size_t faceLength = strnlen(font.lfFaceName, sizeof font.lfFaceName);
+  RequestKey key{std::string(font.lfFaceName, faceLength), font.lfWeight >= kBoldWeight,
+                 font.lfItalic != 0, font.lfPitchAndFamily, scriptLanguage(font.lfCharSet)};
+
+  static std::mutex mutex;
+  static std::map<RequestKey, std::optional<FontMatch>> cache;
+  std::lock_guard lock(mutex);
+  auto found = cache.find(key);
+  if (found != cache.end()) return found->second;
+
+  // Matches of earlier processes under the same configuration spare loading fontconfig.
+  static FontMatchCache disk(FontMatchCache::defaultPath());
+  static const std::string environment = FontMatchCache::currentEnvironment();
+  static bool diskLoaded = false;
+  if (!diskLoaded) {
+    disk.load(environment);
+    diskLoaded = true;
+  }
+  if (std::optional<FontMatch> known = disk.find(key))
+    return cache.emplace(key, known).first->second;
+
+  // FcInit parses the configuration and takes long; do it once, for the first request that
+  // needs it.
+  static const bool initialised = FcInit() == FcTrue;
+  if (!initialised) return std::nullopt;
+  std::optional<FontMatch> match = queryFontconfig(key);
+  if (match) (void)disk.store(key, *match, configurationPaths(), environment);
+  return cache.emplace(key, std::move(match)).first->second;
+}
+
+}  // namespace pw

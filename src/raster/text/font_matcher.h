@@ -1,0 +1,20 @@
+// Chooses a font file for a font record the way the Win32 font mapper would, with fontconfig.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "raster/text/font_match_cache.h"
+#include "surface/drawing_surface.h"
+
+namespace pw {
+
+/// The installed scalable font for the record's face name, weight and italic flag; an empty or
+/// unknown face name falls back on the pitch and family bits (fixed pitch or modern: monospace,
+/// roman: serif, otherwise sans-serif). Results are cached per distinct request for the
+/// process and, while the font configuration stays the same, across processes (see
+/// FontMatchCache); fontconfig is initialised only for a request neither cache holds. Empty
+/// when no font is installed at all.
+std::optional<FontMatch> matchFont(const LogFont& font);
+
+}  // namespace pw
