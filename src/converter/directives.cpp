@@ -176,14 +176,8 @@ void Converter::placeRightAligned() {
   flushText(line, &before);
   lineLen = 0;
   if (fileEnded) return;
-  if (static_cast<unsigned char>(delimiter) <= 32) {
-    // A control character after the digits is still acted on, so no line break is lost.
-    if (static_cast<unsigned char>(delimiter) < 32) {
-      line[0] = delimiter;
-      dispatchControl();
-    }
-    return;
-  }
+  // A blank or control character after the digits takes no text; it is consumed with them.
+  if (static_cast<unsigned char>(delimiter) <= 32) return;
 
   char* slot = line;
   bool endedByControl = false;

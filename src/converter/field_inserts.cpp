@@ -114,12 +114,8 @@ void Converter::insertNumbered() {
   if (number == kFileInsertField && value) {
     std::string readable;
     if (!confineForReading(value, &readable) || !file.load(readable.c_str())) {
+      // A file over the size limit fails with 223, whose text says the file is too large.
       lastError = pw::lastError();
-      if (lastError == kErrorFileTooLarge) {
-        moduleReporter().report(msg::kLimitExceeded, value,
-                                std::to_string(kMaxInsertFileBytes).append(" bytes").c_str(),
-                                "a file inserted by a numbered field");
-      }
       moduleReporter().reportError(msg::kCannotOpen, value, lastError);
       return;
     }

@@ -99,7 +99,9 @@ void Converter::placeImage(int32_t start) {
   // The rest of the line is skipped uninterpreted; a read error here still lets the image be drawn.
   while (rest != '\n' && readByte(&rest)) {
   }
+  // The pending text is discarded, and with it any "#T" position waiting for it.
   lineLen = 0;
+  alignedPending = false;
 
   ImageLibrary& library = *images;
   std::string readable;

@@ -1,10 +1,7 @@
 #include "images/bitmap_block.h"
 
 #include <cstring>
-#include <string>
 
-#include "eventlog/event_reporter.h"
-#include "eventlog/message_table.h"
 #include "images/image_library.h"
 #include "platform/last_error.h"
 
@@ -31,22 +28,20 @@ uint32_t getU32(const unsigned char* at) {
          static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
-bool failOverLimit(const char* path) {
-  const std::string limit =
-      std::to_string(kMaxImagePixels) + " pixels and " + std::to_string(kMaxImageBytes) + " bytes";
-  moduleReporter().report(msg::kLimitExceeded, path, limit.c_str(), "a decoded image");
+// An image beyond the limits fails as one that memory cannot hold, which is what the limits
+// protect against.
+bool failOverLimit() {
   return failWith(kErrorNotEnoughMemory) != 0;
 }
 
 }  // namespace
 
-bool planBitmapBlock(const char* path, uint32_t width, uint32_t height, uint16_t bitCount,
-                     BmpLayout* layout) {
+bool planBitmapBlock(uint32_t width, uint32_t height, uint16_t bitCount, BmpLayout* layout) {
   if (width > kMaxBmpSide || height > kMaxBmpSide || uint64_t{width} * height > kMaxImagePixels) {
-    return failOverLimit(path);
+    return failOverLimit();
   }
   const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (height != 0 && stride > kMaxImageBytes / height) return failOverLimit(path);
+  if (height != 0 && stride > kMaxImageBytes / height) return failOverLimit();
   layout->width = width;
   layout->height = height;
   layout->bitCount = bitCount;

@@ -28,10 +28,9 @@ struct BmpLayout {
 };
 
 /// Lays out a bottom-up bitmap of width × height at bitCount (1 or 24) bits per pixel. False with
-/// last error 8 (not enough memory) when it would exceed kMaxImagePixels or kMaxImageBytes; the
-/// limits are then named in a report about path, since the error's text cannot say which it was.
-[[nodiscard]] bool planBitmapBlock(const char* path, uint32_t width, uint32_t height,
-                                   uint16_t bitCount, BmpLayout* layout);
+/// last error 8 (not enough memory) when it would exceed kMaxImagePixels or kMaxImageBytes.
+[[nodiscard]] bool planBitmapBlock(uint32_t width, uint32_t height, uint16_t bitCount,
+                                   BmpLayout* layout);
 
 /// Fills the file header and the BITMAPINFOHEADER of block and zeroes the colour table.
 void writeBitmapHeaders(unsigned char* block, const BmpLayout& layout, int32_t xPelsPerMetre,

@@ -12,10 +12,6 @@ using ImageHandle = void*;
 /// The image block starts with a BITMAPFILEHEADER of this size; the BITMAPINFO follows it.
 inline constexpr std::size_t kBitmapFileHeaderSize = 14;
 
-/// The setLogging bit that lets the image library's own diagnostics (libtiff's warnings and
-/// errors) through as debug reports; they are never printed.
-inline constexpr uint32_t kImageDiagnosticsLevel = 0x10;
-
 /// The four operations the converter performs on images. Abstract so that tests can inject
 /// failures.
 class ImageLibrary {

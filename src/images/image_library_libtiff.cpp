@@ -9,15 +9,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
-#include "eventlog/event_reporter.h"
-#include "eventlog/message_table.h"
 #include "images/bitmap_block.h"
 #include "images/image_library.h"
 #include "platform/errno_map.h"
@@ -43,28 +39,14 @@ unsigned char onWhite(uint32_t channel, uint32_t lift) {
 
 struct TiffImageFile {
   int fd = -1;
-  char* path = nullptr;  // for libtiff's messages
+  char* path = nullptr;  // the name libtiff gives the file
 };
 
-// libtiff's messages go to the module's reporter as filtered debug reports; returning 1 keeps the
-// library-wide handlers, which print to stderr, from seeing them.
-int reportTiffMessage(const char* kind, void* userData, const char* module, const char* format,
-                      va_list args) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, args);
-  const char* path = static_cast<const char*>(userData);
-  const std::string line = std::string("libtiff ") + kind + " in " + (path ? path : "") + ": " +
-                           (module ? module : "") + ": " + text;
-  moduleReporter().reportIfEnabled(kImageDiagnosticsLevel, msg::kDebug, 1, line.c_str());
+// libtiff's diagnostics are dropped: a failure reaches the log once, as the module's own report
+// with an error code, whatever the host's level mask. Returning 1 keeps the library-wide
+// handlers, which print to stderr, from seeing them.
+int ignoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) {
   return 1;
-}
-
-int onTiffError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
-  return reportTiffMessage("error", userData, module, format, args);
-}
-
-int onTiffWarning(TIFF*, void* userData, const char* module, const char* format, va_list args) {
-  return reportTiffMessage("warning", userData, module, format, args);
 }
 
 struct TiffCloser {
@@ -96,8 +78,8 @@ TiffPtr openTiff(const TiffImageFile& file) {
     failWith(kErrorNotEnoughMemory);
     return nullptr;
   }
-  TIFFOpenOptionsSetErrorHandlerExtR(options, onTiffError, file.path);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, onTiffWarning, file.path);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, ignoreTiffMessage, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreTiffMessage, nullptr);
   // The decoded-image limit caps each of libtiff's own allocations too.
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImageBytes));
   // "m": no memory mapping, so that a file truncated while it is read fails instead of faulting.
@@ -149,11 +131,7 @@ bool decodeBilevel(TIFF* tif, const BmpLayout& layout, bool bottomUpInFile, bool
 // orientation and tiling it knows, composited onto white.
 bool decodeColour(TIFF* tif, const BmpLayout& layout, unsigned char* block) {
   char message[1024] = "";
-  if (!TIFFRGBAImageOK(tif, message)) {
-    // TIFFRGBAImageOK only fills message; pass it on like libtiff's own diagnostics.
-    TIFFErrorExtR(tif, "TIFFRGBAImageOK", "%s", message);
-    return fail(kErrorInvalidData);
-  }
+  if (!TIFFRGBAImageOK(tif, message)) return fail(kErrorInvalidData);
   const uint64_t rasterBytes = uint64_t{layout.width} * layout.height * 4;
   if (rasterBytes > kMaxImageBytes) return fail(kErrorNotEnoughMemory);
   std::unique_ptr<uint32_t, MallocFreer> raster(
@@ -236,10 +214,7 @@ class TiffImageLibrary final : public ImageLibrary {
         !TIFFIsTiled(tif.get()) &&
         (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
     BmpLayout layout;
-    if (!planBitmapBlock(static_cast<TiffImageFile*>(image)->path, width, height, bilevel ? 1 : 24,
-                         &layout)) {
-      return nullptr;
-    }
+    if (!planBitmapBlock(width, height, bilevel ? 1 : 24, &layout)) return nullptr;
     BlockPtr block(static_cast<unsigned char*>(
         detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
     if (!block) return nullptr;

@@ -193,7 +193,7 @@ unsigned char* decodeFirstFrame(HANDLE file) {
   const bool bilevel = IsEqualGUID(format, GUID_WICPixelFormatBlackWhite);
   BmpLayout layout;
   // The handle carries no path; the converter's own report that follows names the file.
-  if (!planBitmapBlock(/*path=*/nullptr, width, height, bilevel ? 1 : 24, &layout)) {
+  if (!planBitmapBlock(width, height, bilevel ? 1 : 24, &layout)) {
     return nullptr;
   }
   std::unique_ptr<unsigned char, BlockFreer> block(static_cast<unsigned char*>(

@@ -149,7 +149,8 @@ TEST_F(DirectivesTest, RightAlignedTextPositions) {
       {"#T20|abc\r\nnext\n#T20|abc\nnext",
        {"textOut 231,77 abc", "textOut 101,97 next", "textOut 231,117 abc",
         "textOut 101,137 next"}},
-      {"ab#T20\ncd", {"textOut 101,77 ab", "textOut 101,97 cd"}},
+      // A control character as the delimiter goes with the digits: no line break.
+      {"ab#T20\ncd", {"textOut 101,77 ab", "textOut 123,77 cd"}},
       // The computed position survives the page start of the flush that draws it.
       {"#T20|abc|\fz#T20|abc|", {"textOut 231,77 abc", "textOut 101,77 z", "textOut 231,77 abc"}},
       // Landscape counts from the bottom: 10 mm is 77 dots; y = 2214 - 77 + 30.

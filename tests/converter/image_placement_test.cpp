@@ -138,6 +138,8 @@ TEST_F(ImagePlacementTest, PositionPenAndSkippedText) {
       {"a\f@/logo@/2\nb", {"textOut 101,77 a", logo(77), "textOut 101,117 b"}, 2},
       {"a\n@/logo@/2", {"textOut 101,77 a", logo(97)}, 1},
       {"@/logo\nNext", {"textOut 101,77 @logo", "textOut 101,97 Next"}, 1},
+      // The "#T" text is discarded, and with it its position: the image started the page.
+      {"#T20|abc|@/logo@/2\nNext", {logo(77), "textOut 101,117 Next"}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -16,6 +16,15 @@ class ReporterTest : public ::testing::Test {
   CaptureSink sink;
 };
 
+TEST(MessageTableTest, HoldsTheThirteenMessagesAndNoOther) {
+  constexpr uint32_t kIds[] = {
+#define PW_MESSAGE(id, name, text) id,
+#include "messages.def"
+#undef PW_MESSAGE
+  };
+  EXPECT_EQ(std::size(kIds), 13u);
+}
+
 TEST_F(ReporterTest, EventTypesFollowTheSeverityBits) {
   EXPECT_EQ(eventTypeOf(0x00006D00), 4);
   EXPECT_EQ(eventTypeOf(msg::kDebug), 4);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks of a built Pagewright.dll that need no Windows:
-#   check_dll.sh exports <dll> <objdump>         exactly pagewright and setLogging, undecorated
+#   check_dll.sh exports <dll> <objdump>         exactly DllMain, pagewright and setLogging, undecorated
 #   check_dll.sh imports <dll> <objdump>         system DLLs only: no MinGW run-time DLL
 #   check_dll.sh message-table <dll> <windres> <messages.def>
 #                                                 type 11, name 1, US English, every id and text
@@ -23,7 +23,7 @@ case $command in
     names=$("$tool" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
       sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]\+\([^[:space:]]\+\)$/\1/p' |
       sort | tr '\n' ' ')
-    [ "$names" = "pagewright setLogging " ] || fail "exports are '$names'"
+    [ "$names" = "DllMain pagewright setLogging " ] || fail "exports are '$names'"
     echo "exports: $names"
     ;;
   imports)
