@@ -1,8 +1,9 @@
 // The C interface for hosts without Win32: the exports, the thread's last-error value, callback
 // surfaces and the event sink.
+#include <memory>
 #include <mutex>
-#include <new>
 
+#include "api/export_guard.h"
 #include "api/surface_handle.h"
 #include "converter/converter.h"
 #include "converter/read_confinement.h"
@@ -58,57 +59,57 @@ extern "C" {
 
 PW_API int pagewright(const RenderParams* params, PwDC dc, const char* textPath,
                       uint32_t reservedArg, const JobFields* fields, uint32_t* pageCountOut) {
-  if (!dc || !dc->surface) {
-    if (pageCountOut) *pageCountOut = 0;
-    return failWith(kErrorInvalidParameter);
-  }
-  return convertText(params, dc->surface.get(), textPath, reservedArg, fields, pageCountOut);
+  if (pageCountOut) *pageCountOut = 0;
+  return guardExport(
+      "pagewright", 0,
+      [&] {
+        if (!dc || !dc->surface) return failWith(kErrorInvalidParameter);
+        return convertText(params, dc->surface.get(), textPath, reservedArg, fields, pageCountOut);
+      },
+      textPath);
 }
 
 PW_API void setLogging(uint32_t mask) {
-  moduleReporter().setLevelMask(mask);
+  guardExport("setLogging", [&] { moduleReporter().setLevelMask(mask); });
 }
 
 PW_API uint32_t pwGetLastError(void) {
-  return lastError();
+  return guardExport("pwGetLastError", uint32_t{kErrorOutOfMemory}, [] { return lastError(); });
 }
 
 PW_API void pwSetLastError(uint32_t code) {
-  setLastError(code);
+  guardExport("pwSetLastError", [&] { setLastError(code); });
 }
 
 PW_API PwSurface* pwCreateSurface(const PwSurfaceOps* ops, void* user) {
-  if (!ops || !CallbackSurface::complete(*ops)) {
-    failWith(kErrorInvalidParameter);
-    return nullptr;
-  }
-  auto* surface = new (std::nothrow) PwSurface;
-  if (!surface) {
-    failWith(kErrorOutOfMemory);
-    return nullptr;
-  }
-  surface->surface.reset(new (std::nothrow) CallbackSurface(*ops, user));
-  if (!surface->surface) {
-    delete surface;
-    failWith(kErrorOutOfMemory);
-    return nullptr;
-  }
-  return surface;
+  return guardExport("pwCreateSurface", static_cast<PwSurface*>(nullptr), [&]() -> PwSurface* {
+    if (!ops || !CallbackSurface::complete(*ops)) {
+      failWith(kErrorInvalidParameter);
+      return nullptr;
+    }
+    auto surface = std::make_unique<PwSurface>();
+    surface->surface = std::make_unique<CallbackSurface>(*ops, user);
+    return surface.release();
+  });
 }
 
 PW_API void pwDestroySurface(PwSurface* surface) {
-  delete surface;
+  guardExport("pwDestroySurface", [&] { delete surface; });
 }
 
 PW_API int pwSetReadableDirectories(const char* const* directories, uint32_t count) {
-  if (!setReadableDirectories(directories, count)) return 0;
-  setLastError(kErrorSuccess);
-  return 1;
+  return guardExport("pwSetReadableDirectories", 0, [&] {
+    if (!setReadableDirectories(directories, count)) return 0;
+    setLastError(kErrorSuccess);
+    return 1;
+  });
 }
 
 PW_API void pwSetEventSink(PwEventSink sink, void* user) {
-  callbackSink().set(sink, user);
-  moduleReporter().setHostSink(sink ? &callbackSink() : nullptr);
+  guardExport("pwSetEventSink", [&] {
+    callbackSink().set(sink, user);
+    moduleReporter().setHostSink(sink ? &callbackSink() : nullptr);
+  });
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 // were built against.
 #include <cstddef>
 
+#include "api/export_guard.h"
 #include "converter/converter.h"
 #include "eventlog/event_reporter.h"
 #include "pagewright/pagewright.h"
@@ -26,13 +27,19 @@ extern "C" {
 PW_API int PW_CALL pagewright(const RenderParams* params, PwDC dc, const char* textPath,
                               uint32_t reservedArg, const JobFields* fields,
                               uint32_t* pageCountOut) {
-  // The surface only wraps the host's device context; it lives for this call alone.
-  pw::GdiSurface surface(dc);
-  return pw::convertText(params, &surface, textPath, reservedArg, fields, pageCountOut);
+  if (pageCountOut) *pageCountOut = 0;
+  return pw::guardExport(
+      "pagewright", 0,
+      [&] {
+        // The surface only wraps the host's device context; it lives for this call alone.
+        pw::GdiSurface surface(dc);
+        return pw::convertText(params, &surface, textPath, reservedArg, fields, pageCountOut);
+      },
+      textPath);
 }
 
 PW_API void PW_CALL setLogging(uint32_t mask) {
-  pw::moduleReporter().setLevelMask(mask);
+  pw::guardExport("setLogging", [&] { pw::moduleReporter().setLevelMask(mask); });
 }
 
 }  // extern "C"

@@ -2,9 +2,10 @@
 #include "pagewright/fax_device.h"
 
 #include <algorithm>
-#include <new>
+#include <memory>
 #include <thread>
 
+#include "api/export_guard.h"
 #include "api/surface_handle.h"
 #include "platform/last_error.h"
 #include "raster/fax_device.h"
@@ -75,32 +76,34 @@ bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
 }  // namespace
 
 extern "C" PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options) {
-  pw::FaxDeviceOptions parsed;
-  if (!options || !readOptions(*options, &parsed)) {
-    pw::setLastError(pw::kErrorInvalidParameter);
-    return nullptr;
-  }
-  try {
-    std::unique_ptr<FaxDevice> device = FaxDevice::create(parsed);
-    if (!device) return nullptr;
-    PwSurface* surface = new PwSurface{std::move(device)};
-    pw::setLastError(pw::kErrorSuccess);
-    return surface;
-  } catch (const std::bad_alloc&) {
-    pw::setLastError(pw::kErrorOutOfMemory);
-    return nullptr;
-  }
+  return pw::guardExport("pwCreateFaxDevice", static_cast<PwSurface*>(nullptr),
+                         [&]() -> PwSurface* {
+                           pw::FaxDeviceOptions parsed;
+                           if (!options || !readOptions(*options, &parsed)) {
+                             pw::setLastError(pw::kErrorInvalidParameter);
+                             return nullptr;
+                           }
+                           std::unique_ptr<FaxDevice> device = FaxDevice::create(parsed);
+                           if (!device) return nullptr;
+                           auto surface = std::make_unique<PwSurface>();
+                           surface->surface = std::move(device);
+                           pw::setLastError(pw::kErrorSuccess);
+                           return surface.release();
+                         });
 }
 
 extern "C" PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32_t* pagesWritten,
                                                 uint32_t* documentError) {
-  const auto* device = surface ? dynamic_cast<const FaxDevice*>(surface->surface.get()) : nullptr;
-  if (!device) return pw::failWith(pw::kErrorInvalidHandle);
-  if (pagesWritten) *pagesWritten = static_cast<uint32_t>(device->pagesWritten());
-  if (documentError) *documentError = device->documentError();
-  return 1;
+  return pw::guardExport("pwFaxDeviceStatus", 0, [&] {
+    const auto* device = surface ? dynamic_cast<const FaxDevice*>(surface->surface.get()) : nullptr;
+    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
+    if (pagesWritten) *pagesWritten = static_cast<uint32_t>(device->pagesWritten());
+    if (documentError) *documentError = device->documentError();
+    return 1;
+  });
 }
 
 extern "C" PW_API const char* PW_CALL pwCharSetCodePage(uint8_t charSet) {
-  return pw::codePageName(charSet);
+  return pw::guardExport("pwCharSetCodePage", static_cast<const char*>(nullptr),
+                         [&] { return pw::codePageName(charSet); });
 }

@@ -1,5 +1,7 @@
 // The conversion run: start-up, the read loop and the end of the document.
 #include <cstdlib>
+#include <memory>
+#include <new>
 
 #include "converter/converter.h"
 #include "eventlog/event_reporter.h"
@@ -45,8 +47,12 @@ int convertText(const RenderParams* params, DrawingSurface* surface, const char*
                 uint32_t reservedArg, const JobFields* fields, uint32_t* pageCountOut,
                 const ConversionServices& services) {
   if (!params || !surface || !pageCountOut) return failWith(kErrorInvalidParameter);
+  *pageCountOut = 0;
   // The converter carries its 64 KiB read block; keep it off small host stacks.
-  auto converter = std::make_unique<Converter>();
+  std::unique_ptr<Converter> converter(new (std::nothrow) Converter);
+  if (!converter) {
+    return moduleReporter().reportError(msg::kErrorReading, textPath, kErrorOutOfMemory);
+  }
   Converter& c = *converter;
   c.params = *params;
   c.dc = surface;

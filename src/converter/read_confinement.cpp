@@ -67,19 +67,23 @@ bool setReadableDirectories(const char* const* directories, uint32_t count) {
   return true;
 }
 
-bool confineForReading(const char* path, std::string* readable) {
-  if (!threadConfinement.restricted) {
-    readable->assign(path ? path : "");
+bool confineForReading(const char* path, std::string* readable) noexcept {
+  try {
+    if (!threadConfinement.restricted) {
+      readable->assign(path ? path : "");
+      return true;
+    }
+    std::string resolved;
+    if (!detail::resolveRealPath(path, &resolved)) {
+      if (path && *path && nearestExistingAncestorAllowed(path)) return false;
+      return failWith(kErrorAccessDenied) != 0;
+    }
+    if (!isAllowed(resolved)) return failWith(kErrorAccessDenied) != 0;
+    *readable = std::move(resolved);
     return true;
+  } catch (const std::bad_alloc&) {
+    return failWith(kErrorOutOfMemory) != 0;
   }
-  std::string resolved;
-  if (!detail::resolveRealPath(path, &resolved)) {
-    if (path && *path && nearestExistingAncestorAllowed(path)) return false;
-    return failWith(kErrorAccessDenied) != 0;
-  }
-  if (!isAllowed(resolved)) return failWith(kErrorAccessDenied) != 0;
-  *readable = std::move(resolved);
-  return true;
 }
 
 }  // namespace pw

@@ -19,6 +19,6 @@ namespace pw {
 /// so that a link changed after the check is not followed. False with last error 5 (access
 /// denied) when it lies outside them, also when it does not exist there; a missing file whose
 /// nearest existing directory lies inside keeps its own cause (2, 3).
-[[nodiscard]] bool confineForReading(const char* path, std::string* readable);
+[[nodiscard]] bool confineForReading(const char* path, std::string* readable) noexcept;
 
 }  // namespace pw

@@ -1,6 +1,7 @@
 #include "eventlog/event_reporter.h"
 
 #include <cstdio>
+#include <new>
 
 #include "eventlog/message_table.h"
 #include "platform/last_error.h"
@@ -40,32 +41,48 @@ void EventReporter::setHostSink(EventSink* sink) {
   hostSink_ = sink;
 }
 
-std::string errorText(uint32_t code) {
+void errorText(uint32_t code, char* buffer, std::size_t size) noexcept {
   if (code != 0) {
-    std::string text = systemErrorText(code);
-    if (!text.empty()) return text;
+    try {
+      const std::string text = systemErrorText(code);
+      if (!text.empty()) {
+        std::snprintf(buffer, size, "%s", text.c_str());
+        return;
+      }
+    } catch (const std::bad_alloc&) {
+      // Without memory for the system's text, the number stands in for it.
+    }
   }
-  char buffer[20];
-  std::snprintf(buffer, sizeof buffer, "error %d", static_cast<int32_t>(code));
+  std::snprintf(buffer, size, "error %d", static_cast<int32_t>(code));
+}
+
+std::string errorText(uint32_t code) {
+  char buffer[kMaxErrorText];
+  errorText(code, buffer, sizeof buffer);
   return buffer;
 }
 
-std::string formatMessage(uint32_t id, const char* const* inserts, uint32_t count) {
-  const char* text = messageText(id);
-  if (!text) return {};
-  std::string out;
-  for (const char* p = text; *p; ++p) {
-    if (p[0] == '%' && p[1] >= '1' && p[1] <= '9') {
-      const uint32_t index = static_cast<uint32_t>(p[1] - '1');
-      if (index < count) {
-        out += inserts[index];
-        ++p;
-        continue;
+void formatMessage(uint32_t id, const char* const* inserts, uint32_t count, char* out,
+                   std::size_t size) noexcept {
+  if (size == 0) return;
+  std::size_t used = 0;
+  auto put = [&](char c) {
+    if (used + 1 < size) out[used++] = c;
+  };
+  if (const char* text = messageText(id)) {
+    for (const char* p = text; *p; ++p) {
+      if (p[0] == '%' && p[1] >= '1' && p[1] <= '9') {
+        const uint32_t index = static_cast<uint32_t>(p[1] - '1');
+        if (index < count) {
+          for (const char* insert = inserts[index]; *insert; ++insert) put(*insert);
+          ++p;
+          continue;
+        }
       }
+      put(*p);
     }
-    out += *p;
   }
-  return out;
+  out[used] = '\0';
 }
 
 int EventReporter::reportEvent(uint32_t id, const char** inserts, uint32_t count) {
@@ -75,13 +92,14 @@ int EventReporter::reportEvent(uint32_t id, const char** inserts, uint32_t count
   EventSink* sink = hostSink_.load();
   if (!sink) sink = eventSource_.load();
   if (!sink) return 0;
-  const std::string text = formatMessage(id, inserts, count);
+  char text[kMaxEventText];
+  formatMessage(id, inserts, count, text, sizeof text);
   EventRecord record;
   record.id = id;
   record.type = eventTypeOf(id);
   record.inserts = inserts;
   record.insertCount = count;
-  record.text = text.c_str();
+  record.text = text;
   return sink->write(record) ? 1 : 0;
 }
 
@@ -118,8 +136,9 @@ int EventReporter::report(uint32_t id, const char* insert1, const char* insert2,
 
 int EventReporter::reportErrorWith(uint32_t id, const char** inserts, uint32_t count,
                                    uint32_t code) {
-  const std::string text = errorText(code);
-  inserts[count] = text.c_str();
+  char text[kMaxErrorText];
+  errorText(code, text, sizeof text);
+  inserts[count] = text;
   reportEvent(id, inserts, count + 1);
   return failWith(code);
 }

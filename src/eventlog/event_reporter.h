@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -73,11 +74,18 @@ EventReporter& moduleReporter();
 /// log under the module's name); where the loader does it (Windows: DllMain), nothing.
 void startModule(EventReporter& reporter);
 
+/// Reports are formatted into buffers of these sizes, so that reporting needs no heap; longer
+/// texts are cut.
+inline constexpr std::size_t kMaxErrorText = 512;
+inline constexpr std::size_t kMaxEventText = 4096;
+
 /// The text that reports carry for an error code: the system's text, or "error %d" with the code
-/// as a signed number when there is none (always for 0).
+/// as a signed number when there is none (always for 0); cut to size.
+void errorText(uint32_t code, char* buffer, std::size_t size) noexcept;
 std::string errorText(uint32_t code);
 
-/// The message text of id with %1 to %4 replaced by the inserts.
-std::string formatMessage(uint32_t id, const char* const* inserts, uint32_t count);
+/// The message text of id with %1 to %4 replaced by the inserts, cut to size.
+void formatMessage(uint32_t id, const char* const* inserts, uint32_t count, char* out,
+                   std::size_t size) noexcept;
 
 }  // namespace pw

@@ -97,7 +97,21 @@ RasterFont* FaxDevice::realise(const LogFont& record) {
   return fonts_.emplace(std::move(key), std::move(font)).first->second.get();
 }
 
+template <typename Result, typename Operation>
+Result FaxDevice::guarded(Result failure, Operation&& operation) noexcept {
+  try {
+    return operation();
+  } catch (...) {
+    fail(kErrorOutOfMemory);
+    return failure;
+  }
+}
+
 FontHandle FaxDevice::createFont(const LogFont& font) {
+  return guarded(FontHandle{nullptr}, [&] { return makeFont(font); });
+}
+
+FontHandle FaxDevice::makeFont(const LogFont& font) {
   RasterFont* realised = realise(font);
   if (!realised) return nullptr;
   auto object = std::make_unique<FontObject>();
@@ -139,6 +153,10 @@ int FaxDevice::fail(uint32_t code) {
 }
 
 int FaxDevice::startDoc(const char*) {
+  return guarded(0, [&] { return openDocument(); });
+}
+
+int FaxDevice::openDocument() {
   if (inDocument_) return failWith(kErrorInvalidFunction);
   documentError_ = kErrorSuccess;
   PageWriterOptions writerOptions;
@@ -162,6 +180,10 @@ int FaxDevice::startPage() {
 }
 
 int FaxDevice::endPage() {
+  return guarded(0, [&] { return finishPage(); });
+}
+
+int FaxDevice::finishPage() {
   if (!inPage_) return failWith(kErrorInvalidFunction);
   inPage_ = false;
   // After a failed write the document is lost; later pages are not written.
@@ -171,6 +193,10 @@ int FaxDevice::endPage() {
 }
 
 int FaxDevice::endDoc() {
+  return guarded(0, [&] { return closeDocument(); });
+}
+
+int FaxDevice::closeDocument() {
   if (!inDocument_) return failWith(kErrorInvalidFunction);
   if (inPage_) (void)endPage();
   inDocument_ = false;
@@ -186,6 +212,10 @@ int FaxDevice::endDoc() {
 }
 
 bool FaxDevice::getTextExtent(const char* text, int count, TextSize* size) {
+  return guarded(false, [&] { return measure(text, count, size); });
+}
+
+bool FaxDevice::measure(const char* text, int count, TextSize* size) {
   if (!size || count < 0 || (count > 0 && !text)) return failWith(kErrorInvalidParameter);
   RasterFont* font = currentFont();
   if (!font) return false;
@@ -197,6 +227,10 @@ bool FaxDevice::getTextExtent(const char* text, int count, TextSize* size) {
 }
 
 bool FaxDevice::textOut(int x, int y, const char* text, int count) {
+  return guarded(false, [&] { return drawText(x, y, text, count); });
+}
+
+bool FaxDevice::drawText(int x, int y, const char* text, int count) {
   if (count < 0 || (count > 0 && !text)) return failWith(kErrorInvalidParameter);
   PageRaster& raster = pages_.current();
   RasterFont* font = currentFont();
@@ -255,6 +289,15 @@ int FaxDevice::setBkMode(int mode) {
 int FaxDevice::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
                                  uint32_t startScan, uint32_t scanLines, const void* bits,
                                  const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) {
+  return guarded(0, [&] {
+    return drawBitmap(x, y, width, height, srcX, srcY, startScan, scanLines, bits, bitmapInfo,
+                      colorUse);
+  });
+}
+
+int FaxDevice::drawBitmap(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
+                          uint32_t startScan, uint32_t scanLines, const void* bits,
+                          const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) {
   DibLayout layout;
   if (!bits || srcX < 0 || srcY < 0 || !readDibLayout(bitmapInfo, colorUse, &layout)) {
     return failWith(kErrorInvalidParameter);

@@ -68,6 +68,21 @@ class FaxDevice final : public DrawingSurface {
   };
 
   FaxDevice(const FaxDeviceOptions& options, int lines);
+
+  // The operations themselves. The overrides run them guarded: running out of memory fails the
+  // operation, and the document, with last error 14 instead of throwing into the converter.
+  template <typename Result, typename Operation>
+  Result guarded(Result failure, Operation&& operation) noexcept;
+  FontHandle makeFont(const LogFont& font);
+  int openDocument();
+  int finishPage();
+  int closeDocument();
+  bool measure(const char* text, int count, TextSize* size);
+  bool drawText(int x, int y, const char* text, int count);
+  int drawBitmap(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
+                 uint32_t startScan, uint32_t scanLines, const void* bits,
+                 const BitmapInfoHeader* bitmapInfo, uint32_t colorUse);
+
   RasterFont* currentFont();
   RasterFont* realise(const LogFont& record);
   int fail(uint32_t code);

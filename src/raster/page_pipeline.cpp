@@ -84,12 +84,23 @@ bool PagePipeline::submit() {
     for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { work(); });
   }
   Job job;
-  job.sequence = nextSequence_++;
+  job.sequence = nextSequence_;
   job.raster = current_;
   queue_.push_back(std::move(job));
+  ++nextSequence_;
   ++inFlight_;
   workReady_.notify_one();
-  current_ = takeFreeRaster(lock);
+  try {
+    current_ = takeFreeRaster(lock);
+  } catch (const std::bad_alloc&) {
+    // The raster just queued still belongs to a coding thread. Fail the document, so that its
+    // page is dropped uncoded, and draw on again once that raster comes back.
+    error_ = kErrorNotEnoughMemory;
+    progress_.wait(lock, [this] { return !free_.empty(); });
+    current_ = free_.back();
+    free_.pop_back();
+    return failWith(error_);
+  }
   return true;
 }
 

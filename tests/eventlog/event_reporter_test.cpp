@@ -91,13 +91,17 @@ TEST_F(ReporterTest, WithoutAnEventSourceReportsAreDropped) {
   EXPECT_TRUE(sink.events.empty());
 }
 
-TEST_F(ReporterTest, AllMessagesFormatWithTheirInserts) {
-  EXPECT_EQ(formatMessage(msg::kErrorReading, std::vector<const char*>{"f", "bad"}.data(), 2),
-            "Error reading f: bad");
-  EXPECT_EQ(formatMessage(msg::kNoTextFileNamed, nullptr, 0), "No text file named");
+TEST_F(ReporterTest, MessagesFormatWithTheirInsertsCutToTheBuffer) {
+  auto format = [](uint32_t id, std::vector<const char*> inserts, std::size_t size = 64) {
+    std::vector<char> out(size);
+    formatMessage(id, inserts.data(), static_cast<uint32_t>(inserts.size()), out.data(), size);
+    return std::string(out.data());
+  };
+  EXPECT_EQ(format(msg::kErrorReading, {"f", "bad"}), "Error reading f: bad");
+  EXPECT_EQ(format(msg::kNoTextFileNamed, {}), "No text file named");
   // An insertion point without an insert stays as it is.
-  EXPECT_EQ(formatMessage(msg::kCannotOpen, std::vector<const char*>{"f"}.data(), 1),
-            "Cannot open f: %2");
+  EXPECT_EQ(format(msg::kCannotOpen, {"f"}), "Cannot open f: %2");
+  EXPECT_EQ(format(msg::kCannotOpen, {"long name"}, 16), "Cannot open lon");
   EXPECT_EQ(messageText(0x12345678), nullptr);
 }
 

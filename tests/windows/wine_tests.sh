@@ -238,6 +238,11 @@ case $command in
     expect_in_log reports-memory-dc 'ReportEventA (00000000CAFE4242,0x0001,0x0000,0xc0006d92,0000000000000000,0x0002,'
     expect_in_log reports-memory-dc 'err:eventlog:ReportEventW L"C:\\pw\\plain.txt"'
     ;;
+  out-of-memory)
+    # The module's allocations fail from a size on: the conversion fails, the host lives on.
+    cp "$source_dir/tests/windows/data/plain.txt" "$pw/plain.txt"
+    run out-of-memory "$pw/alloc_host.exe" 'C:\pw\Pagewright.dll' "$printer" 'C:\pw\plain.txt'
+    ;;
   *)
     fail "unknown command $command"
     ;;

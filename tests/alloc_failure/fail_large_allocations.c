@@ -1,0 +1,48 @@
+/* Preloaded into a test host: allocations of pw_fail_allocations_from bytes or more fail, as they
+ * do for a host whose heap is exhausted or capped. The host sets the threshold itself (through
+ * dlsym), so that its own set-up is not affected. */
+#include <errno.h>
+#include <stddef.h>
+#include <stdint.h>
+
+extern void* __libc_malloc(size_t size);
+extern void* __libc_calloc(size_t count, size_t size);
+extern void* __libc_realloc(void* block, size_t size);
+extern void* __libc_memalign(size_t alignment, size_t size);
+
+size_t pw_fail_allocations_from = SIZE_MAX;
+
+static int refused(size_t size) {
+  if (size < pw_fail_allocations_from) return 0;
+  errno = ENOMEM;
+  return 1;
+}
+
+void* malloc(size_t size) {
+  return refused(size) ? NULL : __libc_malloc(size);
+}
+
+void* calloc(size_t count, size_t size) {
+  if (size != 0 && count > SIZE_MAX / size) return refused(SIZE_MAX) ? NULL : NULL;
+  return refused(count * size) ? NULL : __libc_calloc(count, size);
+}
+
+void* realloc(void* block, size_t size) {
+  return refused(size) ? NULL : __libc_realloc(block, size);
+}
+
+void* aligned_alloc(size_t alignment, size_t size) {
+  return refused(size) ? NULL : __libc_memalign(alignment, size);
+}
+
+void* memalign(size_t alignment, size_t size) {
+  return refused(size) ? NULL : __libc_memalign(alignment, size);
+}
+
+int posix_memalign(void** block, size_t alignment, size_t size) {
+  if (refused(size)) return ENOMEM;
+  void* memory = __libc_memalign(alignment, size);
+  if (!memory) return ENOMEM;
+  *block = memory;
+  return 0;
+}

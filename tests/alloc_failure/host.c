@@ -1,0 +1,144 @@
+/* A host whose heap refuses large allocations (fail_large_allocations.so preloaded): every
+ * export must return with a failure result and last error 8 or 14, never end the process.
+ *   alloc_failure_host WORK_DIR */
+#include <dlfcn.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "pagewright/fax_device.h"
+#include "pagewright/pagewright.h"
+
+static size_t* threshold;
+static int failures;
+
+static void expect(int ok, const char* what, size_t limit, uint32_t code) {
+  if (ok) return;
+  fprintf(stderr, "FAIL at %zu bytes: %s (last error %u)\n", limit, what, code);
+  ++failures;
+}
+
+static int outOfMemory(uint32_t code) {
+  return code == 8 || code == 14;
+}
+
+static int32_t caps(void* user, int32_t index) {
+  (void)user;
+  (void)index;
+  return 200;
+}
+
+/* A surface that draws nothing: the conversion's own allocations are all that is tested. */
+static PwFont font(void* user, const PwLogFont* record) {
+  (void)record;
+  return user;
+}
+static PwFont selectFont(void* user, PwFont selected) {
+  (void)selected;
+  return user;
+}
+static void deleteFont(void* user, PwFont deleted) {
+  (void)user;
+  (void)deleted;
+}
+static int32_t docStart(void* user, const char* name) {
+  (void)user;
+  (void)name;
+  return 1;
+}
+static int32_t one(void* user) {
+  (void)user;
+  return 1;
+}
+static int32_t extent(void* user, const char* text, int32_t count, int32_t* cx, int32_t* cy) {
+  (void)user;
+  (void)text;
+  *cx = 10 * count;
+  *cy = 20;
+  return 1;
+}
+static int32_t draw(void* user, int32_t x, int32_t y, const char* text, int32_t count) {
+  (void)user, (void)x, (void)y, (void)text, (void)count;
+  return 1;
+}
+static int32_t mode(void* user, int32_t value) {
+  (void)user;
+  return value;
+}
+static int32_t bits(void* user, int32_t x, int32_t y, uint32_t w, uint32_t h, int32_t sx,
+                    int32_t sy, uint32_t start, uint32_t lines, const void* data,
+                    const PwBitmapInfoHeader* info, uint32_t use) {
+  (void)user, (void)x, (void)y, (void)w, (void)h, (void)sx, (void)sy, (void)start, (void)lines;
+  (void)data, (void)info, (void)use;
+  return 1;
+}
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  threshold = (size_t*)dlsym(RTLD_DEFAULT, "pw_fail_allocations_from");
+  if (!threshold) {
+    fprintf(stderr, "fail_large_allocations.so is not preloaded\n");
+    return 2;
+  }
+  char text[4096], output[4096];
+  snprintf(text, sizeof text, "%s/text.txt", argv[1]);
+  snprintf(output, sizeof output, "%s/out.tif", argv[1]);
+  FILE* file = fopen(text, "w");
+  if (!file) return 2;
+  for (int line = 0; line < 200; ++line)
+    fprintf(file, "line %d of a text that fills pages\n", line);
+  fclose(file);
+
+  RenderParams params;
+  memset(&params, 0, sizeof params);
+  params.font.lfHeight = 10;
+  strcpy(params.font.lfFaceName, "Liberation Mono");
+  params.pageWidthMm = 210;
+  params.pageHeightMm = 297;
+  params.topMarginMm = params.bottomMarginMm = params.leftMarginMm = params.rightMarginMm = 10;
+
+  const PwSurfaceOps ops = {caps, font, selectFont, deleteFont, docStart, one,
+                            one,  one,  extent,     draw,       mode,     bits};
+  static char fontObject;
+  PwSurface* callbacks = pwCreateSurface(&ops, &fontObject);
+  if (!callbacks) return 2;
+
+  const size_t limits[] = {16384, 60000, 70000, 131072, 262144, 524288, 1048576, 4194304};
+  for (size_t i = 0; i < sizeof limits / sizeof limits[0]; ++i) {
+    const size_t limit = limits[i];
+    uint32_t pages = 99;
+
+    *threshold = limit;
+    int result = pagewright(&params, callbacks, text, 0, NULL, &pages);
+    uint32_t code = pwGetLastError();
+    *threshold = SIZE_MAX;
+    expect(result == 1 || outOfMemory(code), "pagewright on callbacks", limit, code);
+
+    PwFaxDeviceOptions options;
+    memset(&options, 0, sizeof options);
+    options.outputPath = output;
+    options.compression = PW_FAX_COMPRESSION_G4;
+    *threshold = limit;
+    PwSurface* device = pwCreateFaxDevice(&options);
+    code = pwGetLastError();
+    if (!device) {
+      *threshold = SIZE_MAX;
+      expect(outOfMemory(code), "pwCreateFaxDevice", limit, code);
+      continue;
+    }
+    result = pagewright(&params, device, text, 0, NULL, &pages);
+    code = pwGetLastError();
+    uint32_t written = 0, documentError = 0;
+    const int status = pwFaxDeviceStatus(device, &written, &documentError);
+    pwDestroySurface(device);
+    *threshold = SIZE_MAX;
+    expect(result == 1 || outOfMemory(code), "pagewright on the fax device", limit, code);
+    expect(status == 1, "pwFaxDeviceStatus", limit, pwGetLastError());
+    expect(documentError == 0 || outOfMemory(documentError), "the device's document", limit,
+           documentError);
+    printf("%8zu bytes: result %d, last error %u, document error %u, %u pages written\n", limit,
+           result, code, documentError, written);
+  }
+  pwDestroySurface(callbacks);
+  return failures == 0 ? 0 : 1;
+}
