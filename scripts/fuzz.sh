@@ -18,6 +18,11 @@ if [[ ${FUZZ_SKIP_BUILD:-0} != 1 ]]; then
 fi
 
 mkdir -p build/fuzz/artifacts
+# The targets' files go to a folder of their own, removed however the run ends.
+export TMPDIR=$PWD/build/fuzz/tmp
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
 status=0
 for target in "${targets[@]}"; do
   work=build/fuzz/corpus/$target

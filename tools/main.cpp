@@ -1,5 +1,6 @@
 // The pagewright command: a thin host over the module's public interface.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -26,6 +27,20 @@ constexpr uint8_t kFixedPitchModern = 0x31;  // FIXED_PITCH | FF_MODERN
 constexpr int32_t kNormalWeight = 400;
 constexpr int32_t kBoldWeight = 700;
 constexpr const char* kDefaultFace = "Liberation Mono";
+
+// Font matches kept between runs spare each short job loading fontconfig: the user's cache
+// directory, $XDG_CACHE_HOME or ~/.cache.
+void keepFontMatches() {
+  const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  std::string path;
+  if (cacheHome && *cacheHome == '/') {
+    path = std::string(cacheHome) + "/pagewright/font-matches";
+  } else if (home && *home == '/') {
+    path = std::string(home) + "/.cache/pagewright/font-matches";
+  }
+  if (!path.empty()) pwSetFontMatchCache(path.c_str());
+}
 
 int usageError(const std::string& text) {
   std::fprintf(stderr, "%s\nRun with --help for more information.\n", text.c_str());
@@ -81,6 +96,7 @@ std::string settingsLine(const ConvertOptions& options, const char* codePage) {
 }
 
 int convert(const ConvertOptions& options) {
+  keepFontMatches();
   Console console(options.verbosity, stderrIsTerminal());
   const ReportSinkGuard sink(console);
   if (options.verbosity == Verbosity::kVerbose) setLogging(kEveryLevel);

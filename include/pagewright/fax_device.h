@@ -73,6 +73,13 @@ PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options);
 PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32_t* pagesWritten,
                                      uint32_t* documentError);
 
+/** Keeps the fax devices' font matches in the file at path (created with its directory when
+ *  missing; it may be deleted at any time), so that later processes under the same font
+ *  configuration need not load fontconfig, which costs more than converting a one-page letter.
+ *  Null or empty, the default, keeps matches in this process only. Applies to the whole
+ *  process. Returns 1. */
+PW_API int PW_CALL pwSetFontMatchCache(const char* path);
+
 /** The code page in which the device draws bytes 128 to 255 for a font record's lfCharSet, as an
  *  iconv name: "WINDOWS-1252" for 0 (ANSI) and for sets without a single-byte code page,
  *  "WINDOWS-1250" for 238, "WINDOWS-1251" for 204, ... Hosts transcode their text to it. */

@@ -84,8 +84,7 @@ PW_API void pwSetLastError(uint32_t code) {
 PW_API PwSurface* pwCreateSurface(const PwSurfaceOps* ops, void* user) {
   return guardExport("pwCreateSurface", static_cast<PwSurface*>(nullptr), [&]() -> PwSurface* {
     if (!ops || !CallbackSurface::complete(*ops)) {
-      failWith(kErrorInvalidParameter);
-      return nullptr;
+      return failNull(kErrorInvalidParameter);
     }
     auto surface = std::make_unique<PwSurface>();
     surface->surface = std::make_unique<CallbackSurface>(*ops, user);

@@ -10,6 +10,7 @@
 #include "platform/last_error.h"
 #include "raster/fax_device.h"
 #include "raster/text/code_page.h"
+#include "raster/text/font_matcher.h"
 
 using pw::FaxDevice;
 
@@ -99,6 +100,14 @@ extern "C" PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32
     if (!device) return pw::failWith(pw::kErrorInvalidHandle);
     if (pagesWritten) *pagesWritten = static_cast<uint32_t>(device->pagesWritten());
     if (documentError) *documentError = device->documentError();
+    return 1;
+  });
+}
+
+extern "C" PW_API int PW_CALL pwSetFontMatchCache(const char* path) {
+  return pw::guardExport("pwSetFontMatchCache", 0, [&] {
+    pw::setFontMatchCachePath(path ? path : "");
+    pw::setLastError(pw::kErrorSuccess);
     return 1;
   });
 }

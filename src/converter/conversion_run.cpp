@@ -12,12 +12,8 @@ namespace pw {
 
 namespace {
 
-// The fax line: 8.031 dots per millimetre, at most 1728 dots.
-constexpr uint32_t kFaxDotsPerMetre = 8031;
-constexpr uint32_t kFaxLineDots = 1728;
-
 bool isLayoutControl(unsigned char c) {
-  return c == 10 || c == 12 || c == 13 || c == 28;
+  return c == kLineFeed || c == kFormFeed || c == kCarriageReturn || c == kFileSeparator;
 }
 
 bool isPageMarker(const char* text) {

@@ -8,6 +8,7 @@
 #include "pagewright/pagewright.h"
 #include "platform/file_reader.h"
 #include "surface/drawing_surface.h"
+#include "surface/fax_line.h"
 
 namespace pw {
 
@@ -18,6 +19,27 @@ inline constexpr uint32_t kMaxPending = kLineBufferSize - 1;
 
 /// The text file is read in blocks of this size instead of a byte at a time.
 inline constexpr uint32_t kReadBlockSize = 64 * 1024;
+
+/// The control characters that act on the layout.
+inline constexpr unsigned char kLineFeed = 10;
+inline constexpr unsigned char kFormFeed = 12;
+inline constexpr unsigned char kCarriageReturn = 13;
+inline constexpr unsigned char kSavePen = 22;
+inline constexpr unsigned char kRestorePen = 23;
+inline constexpr unsigned char kFileSeparator = 28;
+
+/// What the style directives switch: the font's weight, slant and underline and the orientation.
+struct FontStyle {
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool landscape = false;
+};
+
+/// Pen arithmetic wraps like the 32-bit registers it models instead of overflowing.
+inline int32_t wrapAdd(int32_t a, int64_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
 
 /// What a conversion reads its text file and its images through; null means the platform's.
 struct ConversionServices {
@@ -106,8 +128,10 @@ struct Converter {
 
   // Formatting directives (directives.cpp).
   void handleDirective();
-  void setFontStyle(uint32_t wantBold, uint32_t wantItalic, uint32_t wantUnderline,
-                    uint32_t wantLandscape);
+  FontStyle style() const { return {bold != 0, italic != 0, underline != 0, landscape != 0}; }
+  /// Draws the pending text, then switches to a font of the wanted style (a new page when the
+  /// orientation changes). A font that cannot be created is reported; the old one stays.
+  void setFontStyle(FontStyle wanted);
   void placeRightAligned();
   void insertShortField(int entry);
   void skipComment();

@@ -12,7 +12,6 @@ namespace pw {
 
 namespace {
 
-constexpr uint32_t kFaxDotsPerMetre = 8031;
 constexpr int32_t kNormalWeight = 400;
 constexpr int32_t kBoldWeight = 700;
 constexpr int32_t kUpwards = 900;  // tenths of a degree
@@ -20,6 +19,20 @@ constexpr int32_t kUpwards = 900;  // tenths of a degree
 char upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
+
+// The directives that switch one property of the style on or off.
+struct StyleDirective {
+  char first;
+  char second;
+  bool FontStyle::*property;
+  bool value;
+};
+constexpr StyleDirective kStyleDirectives[] = {
+    {'B', 'F', &FontStyle::bold, true},      {'N', 'F', &FontStyle::bold, false},
+    {'I', 'F', &FontStyle::italic, true},    {'N', 'I', &FontStyle::italic, false},
+    {'U', 'S', &FontStyle::underline, true}, {'N', 'U', &FontStyle::underline, false},
+    {'L', 'O', &FontStyle::landscape, true}, {'P', 'O', &FontStyle::landscape, false},
+};
 
 // Short-field inserts by their second letter: "#SO", "#SD", "#ST", "#SF", "#SN".
 int shortFieldEntry(char second) {
@@ -46,43 +59,27 @@ void Converter::handleDirective() {
   const char first = upper(line[lineLen - 1]);
   lineLen -= 2;  // now the index of the "#": the three characters are no longer pending
 
+  for (const StyleDirective& directive : kStyleDirectives) {
+    if (directive.first == first && directive.second == second) {
+      FontStyle wanted = style();
+      wanted.*directive.property = directive.value;
+      setFontStyle(wanted);
+      return;
+    }
+  }
   bool known = true;
   switch (first) {
     case 'B':
-      if (second == 'F') {
-        setFontStyle(1, italic, underline, landscape);
-      } else if (second == 'O' || second == 'T') {
+      if ((known = second == 'O' || second == 'T')) {
         flushLine();
         dc->setBkMode(second == 'O' ? kOpaque : kTransparent);
-      } else {
-        known = false;
       }
       break;
     case 'C':
       if ((known = second == 'O')) skipComment();
       break;
-    case 'I':
-      if ((known = second == 'F')) setFontStyle(bold, 1, underline, landscape);
-      break;
-    case 'L':
-      if ((known = second == 'O')) setFontStyle(bold, italic, underline, 1);
-      break;
-    case 'N':
-      if (second == 'F') {
-        setFontStyle(0, italic, underline, landscape);
-      } else if (second == 'I') {
-        setFontStyle(bold, 0, underline, landscape);
-      } else if (second == 'U') {
-        setFontStyle(bold, italic, 0, landscape);
-      } else {
-        known = false;
-      }
-      break;
     case 'O':
       if ((known = second == 'D')) markupOn = 0;
-      break;
-    case 'P':
-      if ((known = second == 'O')) setFontStyle(bold, italic, underline, 0);
       break;
     case 'S':
       if (second == 'J') {
@@ -97,9 +94,6 @@ void Converter::handleDirective() {
     case 'T':
       placeRightAligned();
       break;
-    case 'U':
-      if ((known = second == 'S')) setFontStyle(bold, italic, 1, landscape);
-      break;
     default:
       known = false;
       break;
@@ -112,16 +106,15 @@ void Converter::handleDirective() {
   }
 }
 
-void Converter::setFontStyle(uint32_t wantBold, uint32_t wantItalic, uint32_t wantUnderline,
-                             uint32_t wantLandscape) {
+void Converter::setFontStyle(FontStyle wanted) {
   flushLine();
-  if (wantLandscape != landscape) closePage();
+  if (wanted.landscape != (landscape != 0)) closePage();
   const LogFont keptWorkFont = workFont;
-  workFont.lfWeight = wantBold ? kBoldWeight : kNormalWeight;
-  workFont.lfItalic = static_cast<uint8_t>(wantItalic);
-  workFont.lfUnderline = static_cast<uint8_t>(wantUnderline);
-  workFont.lfEscapement = wantLandscape ? kUpwards : 0;
-  workFont.lfOrientation = wantLandscape ? kUpwards : 0;
+  workFont.lfWeight = wanted.bold ? kBoldWeight : kNormalWeight;
+  workFont.lfItalic = wanted.italic ? 1 : 0;
+  workFont.lfUnderline = wanted.underline ? 1 : 0;
+  workFont.lfEscapement = wanted.landscape ? kUpwards : 0;
+  workFont.lfOrientation = wanted.landscape ? kUpwards : 0;
   const FontHandle created = dc->createFont(workFont);
   if (!created) {
     const uint32_t code = pw::lastError();
@@ -132,10 +125,10 @@ void Converter::setFontStyle(uint32_t wantBold, uint32_t wantItalic, uint32_t wa
   const FontHandle replaced = dc->selectFont(created);
   dc->deleteFont(replaced);
   font = created;
-  bold = wantBold;
-  italic = wantItalic;
-  underline = wantUnderline;
-  landscape = wantLandscape;
+  bold = wanted.bold;
+  italic = wanted.italic;
+  underline = wanted.underline;
+  landscape = wanted.landscape;
 }
 
 void Converter::insertShortField(int entry) {
@@ -148,7 +141,7 @@ void Converter::insertShortField(int entry) {
 void Converter::skipComment() {
   // The line feed is consumed with the comment, so the text before the "#" joins the next line.
   char* const slot = &line[lineLen];
-  while (readByte(slot) && *slot != '\n') {
+  while (readByte(slot) && *slot != static_cast<char>(kLineFeed)) {
   }
 }
 

@@ -51,14 +51,6 @@ class OpenImage {
   ImageHandle handle_;
 };
 
-struct BlockFreer {
-  void operator()(void* block) const { detail::freeBlock(block); }
-};
-
-int32_t wrapAdd(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
 uint32_t countFromDigits(const char* digits) {
   const char* significant = digits;
   while (*significant == '0') ++significant;
@@ -92,12 +84,12 @@ void Converter::placeImage(int32_t start) {
     if (digits < kMaxPending) ++digits;
   }
   if (lastError != 0) return;
-  char rest = atEnd ? '\n' : line[std::min(digits, kMaxPending)];
+  char rest = atEnd ? static_cast<char>(kLineFeed) : line[std::min(digits, kMaxPending)];
   line[digits] = '\0';
   const int32_t count = static_cast<int32_t>(countFromDigits(line));
 
   // The rest of the line is skipped uninterpreted; a read error here still lets the image be drawn.
-  while (rest != '\n' && readByte(&rest)) {
+  while (rest != static_cast<char>(kLineFeed) && readByte(&rest)) {
   }
   // The pending text is discarded, and with it any "#T" position waiting for it.
   lineLen = 0;
@@ -112,8 +104,7 @@ void Converter::placeImage(int32_t start) {
     moduleReporter().reportError(msg::kCannotOpen, pathText, lastError);
     return;
   }
-  std::unique_ptr<unsigned char, BlockFreer> block(
-      static_cast<unsigned char*>(library.render(image.get())));
+  HeapBlock block = library.render(image.get());
   if (!block) {
     lastError = pw::lastError();
     moduleReporter().reportError(msg::kCannotConvertTiff, pathText, lastError);

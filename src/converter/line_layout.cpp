@@ -6,15 +6,6 @@
 
 namespace pw {
 
-namespace {
-
-// Pen arithmetic wraps like the 32-bit registers it models instead of overflowing.
-int32_t wrapAdd(int32_t a, int64_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-}  // namespace
-
 void Converter::openPage() {
   if (pageOpen) return;
   dc->startPage();
@@ -120,26 +111,26 @@ void Converter::handleControl() {
   flushLine();
   alignedPending = false;
   switch (c) {
-    case 10:
+    case kLineFeed:
       newLine();
       break;
-    case 12:
+    case kFormFeed:
       closePage();
       break;
-    case 13:
+    case kCarriageReturn:
       if (landscape) {
         y = bottom;
       } else {
         x = left;
       }
       break;
-    case 22:
+    case kSavePen:
       savedPos = landscape ? y : x;
       break;
-    case 23:
+    case kRestorePen:
       if (savedPos != 0) (landscape ? y : x) = savedPos;
       break;
-    case 28:
+    case kFileSeparator:
       closePage();
       awaitSpage = 1;
       break;

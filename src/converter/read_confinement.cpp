@@ -58,7 +58,7 @@ bool setReadableDirectories(const char* const* directories, uint32_t count) {
   confinement.restricted = true;
   for (uint32_t i = 0; i < count; ++i) {
     const char* directory = directories[i];
-    if (!directory || !*directory) return failWith(kErrorInvalidParameter) != 0;
+    if (!directory || !*directory) return fail(kErrorInvalidParameter);
     std::string resolved;
     if (!detail::resolveDirectory(directory, &resolved)) return false;
     confinement.directories.push_back(std::move(resolved));
@@ -76,13 +76,13 @@ bool confineForReading(const char* path, std::string* readable) noexcept {
     std::string resolved;
     if (!detail::resolveRealPath(path, &resolved)) {
       if (path && *path && nearestExistingAncestorAllowed(path)) return false;
-      return failWith(kErrorAccessDenied) != 0;
+      return fail(kErrorAccessDenied);
     }
-    if (!isAllowed(resolved)) return failWith(kErrorAccessDenied) != 0;
+    if (!isAllowed(resolved)) return fail(kErrorAccessDenied);
     *readable = std::move(resolved);
     return true;
   } catch (const std::bad_alloc&) {
-    return failWith(kErrorOutOfMemory) != 0;
+    return fail(kErrorOutOfMemory);
   }
 }
 

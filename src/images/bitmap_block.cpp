@@ -28,20 +28,16 @@ uint32_t getU32(const unsigned char* at) {
          static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
-// An image beyond the limits fails as one that memory cannot hold, which is what the limits
-// protect against.
-bool failOverLimit() {
-  return failWith(kErrorNotEnoughMemory) != 0;
-}
-
 }  // namespace
 
+// An image beyond the limits fails as one that memory cannot hold, which is what the limits
+// protect against.
 bool planBitmapBlock(uint32_t width, uint32_t height, uint16_t bitCount, BmpLayout* layout) {
   if (width > kMaxBmpSide || height > kMaxBmpSide || uint64_t{width} * height > kMaxImagePixels) {
-    return failOverLimit();
+    return fail(kErrorNotEnoughMemory);
   }
   const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (height != 0 && stride > kMaxImageBytes / height) return failOverLimit();
+  if (height != 0 && stride > kMaxImageBytes / height) return fail(kErrorNotEnoughMemory);
   layout->width = width;
   layout->height = height;
   layout->bitCount = bitCount;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/heap_block.h"
+
 namespace pw {
 
 /// An open image file; null when none.
@@ -23,11 +25,10 @@ class ImageLibrary {
   virtual ImageHandle open(const char* path) = 0;
 
   /// Decodes the image (its first page) into an image block: a BITMAPFILEHEADER, a BITMAPINFO
-  /// (header and colour table) and the pixel array, in one block from detail::allocateBlock that
-  /// the caller owns and releases with detail::freeBlock, also after closing the handle. Null on
-  /// failure with the last-error value set (11 or 13 not a readable image, 8 too large or no
-  /// memory).
-  virtual void* render(ImageHandle image) = 0;
+  /// (header and colour table) and the pixel array in one heap block, which may outlive the
+  /// handle. Empty on failure with the last-error value set (11 or 13 not a readable image, 8
+  /// too large or no memory).
+  virtual HeapBlock render(ImageHandle image) = 0;
 
   /// Closes a handle from open; null is ignored. Keeps the last-error value.
   virtual void close(ImageHandle image) = 0;

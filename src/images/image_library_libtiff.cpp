@@ -20,15 +20,11 @@
 #include "platform/heap_block.h"
 #include "platform/last_error.h"
 #include "platform/posix/open_for_reading.h"
+#include "support/tiff_ptr.h"
 
 namespace pw {
 
 namespace {
-
-bool fail(uint32_t code) {
-  setLastError(code);
-  return false;
-}
 
 // A colour channel of a premultiplied pixel laid on white; saturates for pixels that were not
 // premultiplied after all.
@@ -48,16 +44,6 @@ struct TiffImageFile {
 int ignoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) {
   return 1;
 }
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
-
-struct BlockFreer {
-  void operator()(void* block) const { detail::freeBlock(block); }
-};
-using BlockPtr = std::unique_ptr<unsigned char, BlockFreer>;
 
 struct MallocFreer {
   void operator()(void* p) const { std::free(p); }
@@ -187,7 +173,7 @@ class TiffImageLibrary final : public ImageLibrary {
     return file;
   }
 
-  void* render(ImageHandle image) override {
+  HeapBlock render(ImageHandle image) override {
     if (!image) return failNull(kErrorInvalidHandle);
     TiffPtr tif = openTiff(*static_cast<TiffImageFile*>(image));
     if (!tif) return nullptr;
@@ -215,8 +201,7 @@ class TiffImageLibrary final : public ImageLibrary {
         (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
     BmpLayout layout;
     if (!planBitmapBlock(width, height, bilevel ? 1 : 24, &layout)) return nullptr;
-    BlockPtr block(static_cast<unsigned char*>(
-        detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
+    HeapBlock block = allocateHeapBlock(static_cast<std::size_t>(layout.totalSize));
     if (!block) return nullptr;
     writeBitmapHeaders(block.get(), layout,
                        pelsPerMetre(tif.get(), TIFFTAG_XRESOLUTION, resolutionUnit),
@@ -226,7 +211,7 @@ class TiffImageLibrary final : public ImageLibrary {
                                              photometric == PHOTOMETRIC_MINISWHITE, block.get())
                              : decodeColour(tif.get(), layout, block.get());
     if (!decoded) return nullptr;
-    return block.release();
+    return block;
   }
 
   void close(ImageHandle image) override {
@@ -239,12 +224,6 @@ class TiffImageLibrary final : public ImageLibrary {
   }
 
   const void* locatePixels(const void* bitmapInfo) override { return bitmapPixels(bitmapInfo); }
-
- private:
-  static std::nullptr_t failNull(uint32_t code) {
-    setLastError(code);
-    return nullptr;
-  }
 };
 
 }  // namespace

@@ -62,16 +62,6 @@ class ComScope {
   HRESULT result_ = S_OK;
 };
 
-std::nullptr_t failNull(uint32_t code) {
-  setLastError(code);
-  return nullptr;
-}
-
-bool fail(uint32_t code) {
-  setLastError(code);
-  return false;
-}
-
 // The Win32 cause of a failed WIC call: its own code where it carries one, 8 for lack of memory,
 // 11 for a file WIC has no decoder for and 13 for any other trouble with the contents.
 uint32_t win32FromHresult(HRESULT hr) {
@@ -147,12 +137,8 @@ bool decodeColour(IWICImagingFactory* factory, IWICBitmapSource* frame, const Bm
   return true;
 }
 
-struct BlockFreer {
-  void operator()(unsigned char* block) const { detail::freeBlock(block); }
-};
-
 // The whole decode inside one COM scope. Null with the last-error value set.
-unsigned char* decodeFirstFrame(HANDLE file) {
+HeapBlock decodeFirstFrame(HANDLE file) {
   ComScope com;
   if (!com.usable()) return failNullHr(com.result());
   ComPtr<IWICImagingFactory> factory;
@@ -193,17 +179,14 @@ unsigned char* decodeFirstFrame(HANDLE file) {
   const bool bilevel = IsEqualGUID(format, GUID_WICPixelFormatBlackWhite);
   BmpLayout layout;
   // The handle carries no path; the converter's own report that follows names the file.
-  if (!planBitmapBlock(width, height, bilevel ? 1 : 24, &layout)) {
-    return nullptr;
-  }
-  std::unique_ptr<unsigned char, BlockFreer> block(static_cast<unsigned char*>(
-      detail::allocateBlock(static_cast<std::size_t>(layout.totalSize))));
+  if (!planBitmapBlock(width, height, bilevel ? 1 : 24, &layout)) return nullptr;
+  HeapBlock block = allocateHeapBlock(static_cast<std::size_t>(layout.totalSize));
   if (!block) return nullptr;
   writeBitmapHeaders(block.get(), layout, pelsPerMetre(dpiX), pelsPerMetre(dpiY));
   const bool decoded = bilevel ? decodeBilevel(frame.get(), layout, block.get())
                                : decodeColour(factory.get(), frame.get(), layout, block.get());
   if (!decoded) return nullptr;
-  return block.release();
+  return block;
 }
 
 // An open image is its file, opened here so that a missing file is told from one that is not a
@@ -219,7 +202,7 @@ class WicImageLibrary final : public ImageLibrary {
     return file;
   }
 
-  void* render(ImageHandle image) override {
+  HeapBlock render(ImageHandle image) override {
     if (!image) return failNull(kErrorInvalidHandle);
     return decodeFirstFrame(static_cast<HANDLE>(image));
   }

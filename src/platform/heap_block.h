@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 namespace pw::detail {
 
@@ -12,4 +13,20 @@ namespace pw::detail {
 /// Returns a block from allocateBlock to the heap; null is ignored. Keeps the last-error value.
 void freeBlock(void* block);
 
+struct BlockFreer {
+  void operator()(void* block) const { freeBlock(block); }
+};
+
 }  // namespace pw::detail
+
+namespace pw {
+
+/// The one owner of a heap block from detail::allocateBlock.
+using HeapBlock = std::unique_ptr<unsigned char[], detail::BlockFreer>;
+
+/// A block of at least size bytes, or an empty owner with last error 8.
+inline HeapBlock allocateHeapBlock(std::size_t size) {
+  return HeapBlock(static_cast<unsigned char*>(detail::allocateBlock(size)));
+}
+
+}  // namespace pw

@@ -2,6 +2,7 @@
 // hosts see the same causes wherever the module runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -48,10 +49,25 @@ inline constexpr uint32_t kErrorCantResolveFilename = 1921;
 uint32_t lastError();
 void setLastError(uint32_t code);
 
-/// Sets the last-error value to code and returns 0, so that a failing operation can return it.
+// The failure idiom: a failing operation sets the last-error value and returns what says
+// "failed" in its own result type, in one statement: `return fail(kErrorAccessDenied);`.
+
+/// Sets the last-error value to code and returns 0, for operations with a 1/0 result.
 inline int failWith(uint32_t code) {
   setLastError(code);
   return 0;
+}
+
+/// Sets the last-error value to code and returns false.
+[[nodiscard]] inline bool fail(uint32_t code) {
+  setLastError(code);
+  return false;
+}
+
+/// Sets the last-error value to code and returns a null pointer.
+[[nodiscard]] inline std::nullptr_t failNull(uint32_t code) {
+  setLastError(code);
+  return nullptr;
 }
 
 /// Keeps the caller's last-error value across clean-up code.

@@ -53,8 +53,7 @@ std::unique_ptr<FaxDevice> FaxDevice::create(const FaxDeviceOptions& options) {
   const int dpiY = options.fineResolution ? kFaxDpiYFine : kFaxDpiYNormal;
   const int lines = pageLines(options.paper, options.customHeightMm, dpiY);
   if (lines <= 0 || options.outputPath.empty()) {
-    failWith(kErrorInvalidParameter);
-    return nullptr;
+    return failNull(kErrorInvalidParameter);
   }
   return std::unique_ptr<FaxDevice>(new FaxDevice(options, lines));
 }
@@ -67,7 +66,6 @@ FaxDevice::FaxDevice(const FaxDeviceOptions& options, int lines)
 FaxDevice::~FaxDevice() {
   // An unfinished document's pages may still be on their way to the writer.
   if (inDocument_) (void)pages_.drain();
-  for (FontObject* font : liveFonts_) delete font;
 }
 
 uint32_t FaxDevice::documentError() const {
@@ -89,7 +87,7 @@ RasterFont* FaxDevice::realise(const LogFont& record) {
       const RasterFont* font = entry.second.get();
       if (stockFont_.font == font) return false;
       return std::none_of(liveFonts_.begin(), liveFonts_.end(),
-                          [font](const FontObject* live) { return live->font == font; });
+                          [font](const auto& live) { return live.second->font == font; });
     });
   }
   std::unique_ptr<RasterFont> font = RasterFont::create(faces_, record, kFaxDpiX, dpiY_);
@@ -102,7 +100,7 @@ Result FaxDevice::guarded(Result failure, Operation&& operation) noexcept {
   try {
     return operation();
   } catch (...) {
-    fail(kErrorOutOfMemory);
+    failDocument(kErrorOutOfMemory);
     return failure;
   }
 }
@@ -116,15 +114,15 @@ FontHandle FaxDevice::makeFont(const LogFont& font) {
   if (!realised) return nullptr;
   auto object = std::make_unique<FontObject>();
   object->font = realised;
-  liveFonts_.insert(object.get());
-  return object.release();
+  FontObject* handle = object.get();
+  liveFonts_.emplace(handle, std::move(object));
+  return handle;
 }
 
 FontHandle FaxDevice::selectFont(FontHandle font) {
   auto* object = static_cast<FontObject*>(font);
   if (object != &stockFont_ && !liveFonts_.contains(object)) {
-    failWith(kErrorInvalidHandle);
-    return nullptr;
+    return failNull(kErrorInvalidHandle);
   }
   FontObject* previous = selected_;
   selected_ = object;
@@ -135,7 +133,7 @@ void FaxDevice::deleteFont(FontHandle font) {
   auto* object = static_cast<FontObject*>(font);
   // GDI ignores deleting a stock object; a selected font stays usable until replaced.
   if (object == &stockFont_ || object == selected_) return;
-  if (liveFonts_.erase(object) != 0) delete object;
+  liveFonts_.erase(object);
 }
 
 RasterFont* FaxDevice::currentFont() {
@@ -147,7 +145,7 @@ RasterFont* FaxDevice::currentFont() {
   return selected_->font;
 }
 
-int FaxDevice::fail(uint32_t code) {
+int FaxDevice::failDocument(uint32_t code) {
   if (documentError_ == kErrorSuccess) documentError_ = code;
   return failWith(code);
 }
@@ -165,7 +163,7 @@ int FaxDevice::openDocument() {
   writerOptions.compression = options_.compression;
   writerOptions.dpiY = dpiY_;
   std::unique_ptr<PageWriter> writer = makePageWriter(writerOptions);
-  if (!writer->open()) return fail(lastError());
+  if (!writer->open()) return failDocument(lastError());
   writer_ = std::move(writer);
   pages_.start(writer_.get());
   inDocument_ = true;
@@ -188,7 +186,7 @@ int FaxDevice::finishPage() {
   inPage_ = false;
   // After a failed write the document is lost; later pages are not written.
   if (documentError_ != kErrorSuccess) return failWith(documentError_);
-  if (!pages_.submit()) return fail(lastError());
+  if (!pages_.submit()) return failDocument(lastError());
   return 1;
 }
 
@@ -207,7 +205,7 @@ int FaxDevice::closeDocument() {
     writer->discard();
     return failWith(documentError_);
   }
-  if (!writer->finish()) return fail(lastError());
+  if (!writer->finish()) return failDocument(lastError());
   return 1;
 }
 
@@ -216,7 +214,7 @@ bool FaxDevice::getTextExtent(const char* text, int count, TextSize* size) {
 }
 
 bool FaxDevice::measure(const char* text, int count, TextSize* size) {
-  if (!size || count < 0 || (count > 0 && !text)) return failWith(kErrorInvalidParameter);
+  if (!size || count < 0 || (count > 0 && !text)) return fail(kErrorInvalidParameter);
   RasterFont* font = currentFont();
   if (!font) return false;
   int64_t width = 0;
@@ -231,7 +229,7 @@ bool FaxDevice::textOut(int x, int y, const char* text, int count) {
 }
 
 bool FaxDevice::drawText(int x, int y, const char* text, int count) {
-  if (count < 0 || (count > 0 && !text)) return failWith(kErrorInvalidParameter);
+  if (count < 0 || (count > 0 && !text)) return fail(kErrorInvalidParameter);
   PageRaster& raster = pages_.current();
   RasterFont* font = currentFont();
   if (!font) return false;

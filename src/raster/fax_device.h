@@ -3,7 +3,6 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "raster/fax_geometry.h"
@@ -85,14 +84,15 @@ class FaxDevice final : public DrawingSurface {
 
   RasterFont* currentFont();
   RasterFont* realise(const LogFont& record);
-  int fail(uint32_t code);
+  /// Records code as the document's failure (the first one stays) and returns failWith(code).
+  int failDocument(uint32_t code);
 
   FaxDeviceOptions options_;
   int dpiY_;
   // Declared before the fonts, which hold sizes of its faces and must go first.
   FaceCache faces_;
-  std::map<std::string, std::unique_ptr<RasterFont>> fonts_;  // by font record bytes
-  std::set<FontObject*> liveFonts_;
+  std::map<std::string, std::unique_ptr<RasterFont>> fonts_;      // by font record bytes
+  std::map<FontObject*, std::unique_ptr<FontObject>> liveFonts_;  // created and not deleted
   FontObject stockFont_;
   FontObject* selected_ = &stockFont_;
   std::unique_ptr<PageWriter> writer_;

@@ -1,12 +1,12 @@
-// Fax page geometry: the fixed line width of ITU T.4 and the page length for a paper size.
+// Fax page geometry: the resolutions of ITU T.4 and the page length for a paper size.
 #pragma once
 
 #include <cstdint>
 
+#include "surface/fax_line.h"
+
 namespace pw {
 
-/// Dots per scan line of a standard fax page (215 mm at 204 dots per inch).
-inline constexpr int kFaxLineDots = 1728;
 inline constexpr int kFaxDpiX = 204;
 inline constexpr int kFaxDpiYFine = 196;
 inline constexpr int kFaxDpiYNormal = 98;

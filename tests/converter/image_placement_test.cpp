@@ -39,13 +39,13 @@ class FakeImages : public ImageLibrary {
     setLastError(0);
     return failOpen ? nullptr : (++openHandles, &openHandles);
   }
-  void* render(ImageHandle) override {
+  HeapBlock render(ImageHandle) override {
     setLastError(0);
     if (failRender) return nullptr;
-    auto* block = static_cast<unsigned char*>(detail::allocateBlock(80));
-    std::memset(block, 0, 80);
+    HeapBlock block = allocateHeapBlock(80);
+    std::memset(block.get(), 0, 80);
     const uint32_t header[] = {40, 8, 4, 0x10001};  // size, width, height, planes and bits
-    std::memcpy(block + kBitmapFileHeaderSize, header, sizeof header);
+    std::memcpy(block.get() + kBitmapFileHeaderSize, header, sizeof header);
     return block;
   }
   void close(ImageHandle) override {

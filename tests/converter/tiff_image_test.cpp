@@ -19,10 +19,7 @@
 namespace pw::testing {
 namespace {
 
-struct BlockFreer {
-  void operator()(void* block) const { detail::freeBlock(block); }
-};
-using Block = std::unique_ptr<void, BlockFreer>;
+using Block = HeapBlock;
 
 // A frame, a diagonal and stripes: catches flipped, mirrored, shifted and bit-reversed rows.
 bool ink(uint32_t x, uint32_t y) {
@@ -68,7 +65,7 @@ class TiffImageTest : public ::testing::Test {
   Block render(const std::string& path) {
     ImageHandle handle = images.open(path.c_str());
     EXPECT_NE(handle, nullptr) << lastError();
-    Block block(images.render(handle));
+    Block block = images.render(handle);
     const uint32_t code = lastError();
     images.close(handle);
     EXPECT_EQ(lastError(), code) << "close keeps the last-error value";

@@ -17,6 +17,7 @@
 #include "converter/converter.h"
 #include "eventlog/event_reporter.h"
 #include "pagewright/pagewright.h"
+#include "scratch.h"
 
 namespace {
 
@@ -87,7 +88,8 @@ void writeLogo(const std::string& path) {
 Setup& setup() {
   static Setup* made = [] {
     auto* s = new Setup;
-    char pattern[] = "/tmp/pagewright-fuzz-XXXXXX";
+    std::string scratch = scratchPattern("pagewright-fuzz");
+    char* pattern = scratch.data();
     if (!mkdtemp(pattern)) std::abort();
     s->directory = pattern;
     writeLogo(s->directory + "/logo.tif");

@@ -13,6 +13,7 @@
 #include "images/image_library.h"
 #include "pagewright/pagewright.h"
 #include "platform/heap_block.h"
+#include "scratch.h"
 
 namespace {
 
@@ -23,13 +24,14 @@ class NullSink final : public pw::EventSink {
 
 const std::string& filePath() {
   static const std::string path = [] {
-    char pattern[] = "/tmp/pagewright-fuzz-image-XXXXXX";
+    std::string scratch = scratchPattern("pagewright-fuzz-image");
+    char* pattern = scratch.data();
     const int fd = mkstemp(pattern);
     if (fd < 0) std::abort();
     close(fd);
     static NullSink sink;
     pw::moduleReporter().setHostSink(&sink);
-    return std::string(pattern);
+    return scratch;
   }();
   return path;
 }
@@ -51,10 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   pw::ImageLibrary& images = pw::platformImages();
   pw::ImageHandle image = images.open(filePath().c_str());
   if (!image) std::abort();  // the file exists; only rendering may fail
-  auto* block = static_cast<unsigned char*>(images.render(image));
+  const pw::HeapBlock owner = images.render(image);
   images.close(image);
-  if (!block) return 0;
+  if (!owner) return 0;
 
+  const unsigned char* block = owner.get();
   const unsigned char* info = block + pw::kBitmapFileHeaderSize;
   const uint32_t width = readU32(info + 4);
   const uint32_t height = readU32(info + 8);
@@ -65,6 +68,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (pixels + stride * height != block + readU32(block + 2)) std::abort();
   unsigned sum = 0;
   for (uint64_t i = 0; i < stride * height; ++i) sum += pixels[i];
-  pw::detail::freeBlock(block);
   return static_cast<int>(sum & 0);
 }

@@ -9,17 +9,19 @@
 #include <cstring>
 #include <string>
 
+#include "scratch.h"
 #include "support/line_list.h"
 
 namespace {
 
 const std::string& filePath() {
   static const std::string path = [] {
-    char pattern[] = "/tmp/pagewright-fuzz-lines-XXXXXX";
+    std::string scratch = scratchPattern("pagewright-fuzz-lines");
+    char* pattern = scratch.data();
     const int fd = mkstemp(pattern);
     if (fd < 0) std::abort();
     close(fd);
-    return std::string(pattern);
+    return scratch;
   }();
   return path;
 }

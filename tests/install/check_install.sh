@@ -18,6 +18,6 @@ LD_LIBRARY_PATH="$work/prefix/lib:$work/prefix/lib/x86_64-linux-gnu" "$work/cons
 # The installed command finds the installed library, and its PDF module, by itself.
 "$work/prefix/bin/pagewright" --version >/dev/null
 printf 'Installed.\n' >"$work/note.txt"
-"$work/prefix/bin/pagewright" -q "$work/note.txt" -o "$work/note.pdf"
+XDG_CACHE_HOME="$work/cache" "$work/prefix/bin/pagewright" -q "$work/note.txt" -o "$work/note.pdf"
 test -s "$work/note.pdf"
 echo "install OK"

@@ -20,10 +20,7 @@
 
 namespace {
 
-struct BlockFreer {
-  void operator()(void* block) const { pw::detail::freeBlock(block); }
-};
-using Block = std::unique_ptr<unsigned char, BlockFreer>;
+using Block = pw::HeapBlock;
 
 BITMAPINFOHEADER headerOf(const unsigned char* block) {
   BITMAPINFOHEADER header;
@@ -36,7 +33,7 @@ Block decode(const std::string& path) {
   pw::ImageLibrary& images = pw::platformImages();
   const pw::ImageHandle image = images.open(path.c_str());
   if (!image) return nullptr;
-  Block block(static_cast<unsigned char*>(images.render(image)));
+  Block block = images.render(image);
   const DWORD error = GetLastError();
   images.close(image);
   SetLastError(error);

@@ -52,7 +52,7 @@ class PosixFileReader final : public FileReader {
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return failWithErrno() != 0;
     if (status.st_nlink == 0 || (atEnd && position_ < expectedSize_)) {
-      return failWith(kErrorFileInvalid) != 0;
+      return fail(kErrorFileInvalid);
     }
     return true;
   }

@@ -31,7 +31,7 @@ bool takeReadLease(int fd, bool* held) {
     *held = true;
     return true;
   }
-  if (errno == EAGAIN) return failWith(kErrorSharingViolation) != 0;
+  if (errno == EAGAIN) return fail(kErrorSharingViolation);
 #else
   (void)fd;
 #endif

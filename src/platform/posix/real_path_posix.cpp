@@ -11,11 +11,11 @@
 namespace pw::detail {
 
 bool resolveRealPath(const char* path, std::string* resolved) {
-  if (!path || !*path) return failWith(kErrorInvalidName) != 0;
+  if (!path || !*path) return fail(kErrorInvalidName);
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
   if (!real) {
     // A missing directory on the way is "path not found", as on Windows.
-    return failWith(errno == ENOTDIR ? kErrorPathNotFound : win32FromErrno(errno)) != 0;
+    return fail(errno == ENOTDIR ? kErrorPathNotFound : win32FromErrno(errno));
   }
   resolved->assign(real.get());
   return true;
@@ -25,7 +25,7 @@ bool resolveDirectory(const char* path, std::string* resolved) {
   if (!resolveRealPath(path, resolved)) return false;
   struct stat status {};
   if (::stat(resolved->c_str(), &status) != 0) return failWithErrno() != 0;
-  if (!S_ISDIR(status.st_mode)) return failWith(kErrorDirectory) != 0;
+  if (!S_ISDIR(status.st_mode)) return fail(kErrorDirectory);
   return true;
 }
 

@@ -12,7 +12,7 @@ bool codeFaxPage(const PageRaster& page, FaxCompression compression, int dpiY, C
   coded->data.reserve(page.byteSize() / 4);
   detail::TiffStream stream;
   stream.memory = &coded->data;
-  detail::TiffPtr tif = detail::openTiffStream(stream, "wl");
+  TiffPtr tif = detail::openTiffStream(stream, "wl");
   uint64_t* offsets = nullptr;
   uint64_t* counts = nullptr;
   const bool ok =

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/output/page_writer.h"
+#include "support/tiff_ptr.h"
 
 namespace pw::detail {
 
@@ -19,11 +20,6 @@ struct TiffStream {
   int writeErrno = 0;         ///< the first failed write's errno
   bool libraryError = false;  ///< libtiff reported an error
 };
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 
 /// Opens libtiff on the stream with a TIFFOpen mode ("wl", "r", ...); null on failure.
 TiffPtr openTiffStream(TiffStream& stream, const char* mode);

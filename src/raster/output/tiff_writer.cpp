@@ -68,7 +68,7 @@ class TiffWriter final : public PageWriter {
     if (!out_.create()) return false;
     stream_.fd = out_.fd();
     tif_ = detail::openTiffStream(stream_, "wl");
-    if (!tif_) return fail();
+    if (!tif_) return failAndDiscard();
     return true;
   }
 
@@ -90,7 +90,7 @@ class TiffWriter final : public PageWriter {
     ok = ok && TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(page.bytes()),
                                  static_cast<tmsize_t>(page.size)) >= 0;
     ok = ok && TIFFWriteDirectory(tif) != 0;
-    if (!ok || stream_.writeErrno != 0) return fail();
+    if (!ok || stream_.writeErrno != 0) return failAndDiscard();
     ++pages_;
     return true;
   }
@@ -102,7 +102,7 @@ class TiffWriter final : public PageWriter {
       discard();
       return true;
     }
-    if (stream_.writeErrno != 0) return fail();
+    if (stream_.writeErrno != 0) return failAndDiscard();
     if (!patchPageTotals(out_.fd(), static_cast<uint16_t>(pages_))) {
       const int err = errno;
       discard();
@@ -117,7 +117,7 @@ class TiffWriter final : public PageWriter {
   }
 
  private:
-  bool fail() {
+  bool failAndDiscard() {
     const uint32_t code = detail::tiffFailureCode(stream_);
     discard();
     return failWith(code);
@@ -126,7 +126,7 @@ class TiffWriter final : public PageWriter {
   PageWriterOptions options_;
   TempOutput out_;
   detail::TiffStream stream_;
-  detail::TiffPtr tif_;
+  TiffPtr tif_;
   int pages_ = 0;
 };
 

@@ -67,14 +67,6 @@ std::string FontMatchCache::pathState(const std::string& path) {
          " " + std::to_string(status.st_size) + " " + std::to_string(status.st_ino);
 }
 
-std::string FontMatchCache::defaultPath() {
-  const char* cacheHome = std::getenv("XDG_CACHE_HOME");
-  if (cacheHome && *cacheHome == '/') return std::string(cacheHome) + "/pagewright/font-matches";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return std::string(home) + "/.cache/pagewright/font-matches";
-  return {};
-}
-
 std::string FontMatchCache::currentEnvironment() {
   std::string line;
   for (const char* name : kEnvironment) {

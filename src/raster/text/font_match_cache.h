@@ -48,9 +48,6 @@ class FontMatchCache {
 
   /// The state of a path as recorded: modification time, size and type, or absence.
   static std::string pathState(const std::string& path);
-  /// Where the command's processes keep their matches: $XDG_CACHE_HOME/pagewright or
-  /// $HOME/.cache/pagewright; empty when neither is set.
-  static std::string defaultPath();
   /// The variables fontconfig's answers depend on, as one line.
   static std::string currentEnvironment();
 

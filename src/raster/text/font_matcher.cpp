@@ -20,7 +20,7 @@ constexpr uint8_t kFamilyMask = 0xF0;
 constexpr uint8_t kFamilyRoman = 0x10;
 constexpr uint8_t kFamilyModern = 0x30;
 
-constexpr int kBoldWeight = 600;  // FW_SEMIBOLD and above count as a bold request
+constexpr int kBoldRequestWeight = 600;  // FW_SEMIBOLD and above count as a bold request
 
 using RequestKey = FontRequest;
 
@@ -143,27 +143,44 @@ std::vector<std::string> configurationPaths() {
   return paths;
 }
 
+// The process's matches, and the file that keeps them between processes when a host asks for
+// one.
+struct Matches {
+  std::mutex mutex;
+  std::map<RequestKey, std::optional<FontMatch>> known;
+  std::string diskPath;
+  std::optional<FontMatchCache> disk;  // loaded from diskPath at the first request
+};
+
+Matches& processMatches() {
+  static Matches matches;
+  return matches;
+}
+
 }  // namespace
+
+void setFontMatchCachePath(std::string path) {
+  Matches& matches = processMatches();
+  std::lock_guard lock(matches.mutex);
+  matches.diskPath = std::move(path);
+  matches.disk.reset();
+}
 
 std::optional<FontMatch> matchFont(const LogFont& font) {
   const size_t faceLength = strnlen(font.lfFaceName, sizeof font.lfFaceName);
-  RequestKey key{std::string(font.lfFaceName, faceLength), font.lfWeight >= kBoldWeight,
+  RequestKey key{std::string(font.lfFaceName, faceLength), font.lfWeight >= kBoldRequestWeight,
                  font.lfItalic != 0, font.lfPitchAndFamily, scriptLanguage(font.lfCharSet)};
 
-  static std::mutex mutex;
-  static std::map<RequestKey, std::optional<FontMatch>> cache;
-  std::lock_guard lock(mutex);
+  Matches& matches = processMatches();
+  std::lock_guard lock(matches.mutex);
+  auto& cache = matches.known;
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
 
   // Matches of earlier processes under the same configuration spare loading fontconfig.
-  static FontMatchCache disk(FontMatchCache::defaultPath());
   static const std::string environment = FontMatchCache::currentEnvironment();
-  static bool diskLoaded = false;
-  if (!diskLoaded) {
-    disk.load(environment);
-    diskLoaded = true;
-  }
+  if (!matches.disk) matches.disk.emplace(matches.diskPath).load(environment);
+  FontMatchCache& disk = *matches.disk;
   if (std::optional<FontMatch> known = disk.find(key))
     return cache.emplace(key, known).first->second;
 

@@ -12,9 +12,13 @@ namespace pw {
 /// The installed scalable font for the record's face name, weight and italic flag; an empty or
 /// unknown face name falls back on the pitch and family bits (fixed pitch or modern: monospace,
 /// roman: serif, otherwise sans-serif). Results are cached per distinct request for the
-/// process and, while the font configuration stays the same, across processes (see
-/// FontMatchCache); fontconfig is initialised only for a request neither cache holds. Empty
-/// when no font is installed at all.
+/// process and, when a host set a file for them, across processes while the font configuration
+/// stays the same (see FontMatchCache); fontconfig is initialised only for a request neither
+/// cache holds. Empty when no font is installed at all.
 std::optional<FontMatch> matchFont(const LogFont& font);
+
+/// The file in which matchFont keeps matches between processes; empty (the default) keeps them
+/// in the process only.
+void setFontMatchCachePath(std::string path);
 
 }  // namespace pw

@@ -57,19 +57,16 @@ std::unique_ptr<RasterFont> RasterFont::create(FaceCache& faces, const LogFont& 
                                                int dpiY) {
   const std::optional<FontMatch> match = matchFont(record);
   if (!match) {
-    failWith(kErrorFileNotFound);
-    return nullptr;
+    return failNull(kErrorFileNotFound);
   }
   FT_Face face = faces.face(match->file, match->index);
   if (!face || face->units_per_EM == 0) {
-    failWith(kErrorFileNotFound);
-    return nullptr;
+    return failNull(kErrorFileNotFound);
   }
   std::unique_ptr<RasterFont> font(new RasterFont);
   font->face_ = face;
   if (FT_New_Size(face, &font->size_) != 0) {
-    failWith(kErrorNotEnoughMemory);
-    return nullptr;
+    return failNull(kErrorNotEnoughMemory);
   }
   FT_Activate_Size(font->size_);
 
@@ -107,8 +104,7 @@ std::unique_ptr<RasterFont> RasterFont::create(FaceCache& faces, const LogFont& 
   }
   emX = std::clamp(emX, 1.0, kMaxEmPixels);
   if (FT_Set_Char_Size(face, std::lround(emX * 64), std::lround(emY * 64), 72, 72) != 0) {
-    failWith(kErrorInvalidParameter);
-    return nullptr;
+    return failNull(kErrorInvalidParameter);
   }
 
   font->codePage_ = &codePageTable(record.lfCharSet);
