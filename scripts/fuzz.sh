@@ -11,10 +11,8 @@ targets=(conversion line_list image)
 
 # FUZZ_SKIP_BUILD=1 runs the targets already built.
 if [[ ${FUZZ_SKIP_BUILD:-0} != 1 ]]; then
-  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPAGEWRIGHT_WERROR=ON -DPAGEWRIGHT_FUZZ=ON -DPAGEWRIGHT_SANITIZE=address,undefined \
-    -DPAGEWRIGHT_TESTS=OFF -DPAGEWRIGHT_BENCH=OFF >/dev/null
-  cmake --build build/fuzz -j "$jobs" --target "${targets[@]/#/pagewright_fuzz_}"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs" --target "${targets[@]/#/pagewright_fuzz_}"
 fi
 
 mkdir -p build/fuzz/artifacts

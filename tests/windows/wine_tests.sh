@@ -148,7 +148,7 @@ case $command in
   message-table)
     cp "$build/src/Pagewright.dll" "$pw/Pagewright-data.dll"
     run message-table "$pw/messages_host.exe" 'C:\pw\Pagewright-data.dll'
-    other=$build/../win-i686/src/Pagewright.dll
+    other=$build/../mingw-i686/src/Pagewright.dll
     if [ -f "$other" ]; then
       cp "$other" "$pw/Pagewright-i686.dll"
       run message-table-i686 "$pw/messages_host.exe" 'C:\pw\Pagewright-i686.dll'
