@@ -34,7 +34,8 @@ extern "C" {
 /* PwFaxDeviceOptions.encoderThreads: code every page in the drawing thread. */
 #define PW_FAX_NO_ENCODER_THREADS 0xFFFFFFFFu
 
-/* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). */
+/* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). A page never
+ * reaches past its length in whole millimetres, which fax servers check pages against. */
 #define PW_FAX_PAPER_A4 0u
 #define PW_FAX_PAPER_LETTER 1u
 #define PW_FAX_PAPER_LEGAL 2u
