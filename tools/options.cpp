@@ -85,6 +85,9 @@ std::string crossCheck(const ConvertOptions& options) {
     return "the left and right margins leave no room on a " +
            std::to_string(options.paper.widthMm) + " mm wide page";
   }
+  if (options.format == OutputFormat::kG3 && options.compression != PW_FAX_COMPRESSION_G3) {
+    return "--compression: raw G3 pages are always coded 1-D";
+  }
   if (options.marginTopMm + options.marginBottomMm >= options.paper.heightMm) {
     return "the top and bottom margins leave no room on a " +
            std::to_string(options.paper.heightMm) + " mm long page";
@@ -144,7 +147,8 @@ std::optional<uint8_t> parseCharSet(const std::string& text) {
 
 ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   ConvertOptions options;
-  CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF or PNG)", "pagewright"};
+  CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF, PNG or raw G3)",
+               "pagewright"};
   app.option_defaults()->always_capture_default();
   app.set_version_flag("--version", "pagewright " PAGEWRIGHT_VERSION);
   app.footer(footer());
@@ -156,8 +160,10 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   app.add_option("-o,--output", options.output,
                  "Output file, or the directory for several inputs (created when missing); "
                  "default: beside each input");
-  app.add_option("--format", format, "tiff, pdf or png; default: from the output's extension")
-      ->check(CLI::IsMember({"tiff", "tif", "pdf", "png"}, CLI::ignore_case));
+  app.add_option("--format", format,
+                 "tiff, pdf, png or g3 (raw G3 pages OUTPUT.001, OUTPUT.002, ... for mgetty and "
+                 "efax); default: from the output's extension")
+      ->check(CLI::IsMember({"tiff", "tif", "pdf", "png", "g3"}, CLI::ignore_case));
   CLI::Option* resolutionOption =
       app.add_option("--resolution", resolution, "fine or 196 (lines per inch), normal or 98")
           ->check(CLI::Validator(
