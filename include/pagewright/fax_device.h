@@ -51,7 +51,7 @@ extern "C" {
 typedef struct PwFaxDeviceOptions {
   /** The output file. It appears only when the document ends successfully; a file of that name
    *  is then replaced. For PNG and G3 this names the pages, see PW_FAX_FORMAT_PNG and
-   *  PW_FAX_FORMAT_G3. */
+   *  PW_FAX_FORMAT_G3; the files of an older document's further pages are then removed. */
   const char* outputPath;
   uint32_t format;        /**< PW_FAX_FORMAT_... */
   uint32_t resolution;    /**< PW_FAX_RESOLUTION_... */

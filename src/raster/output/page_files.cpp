@@ -37,6 +37,12 @@ bool PageFilesWriter::finish() {
       return false;
     }
   }
+  // The document replaces an older one of the same name whole: pages it no longer has would
+  // otherwise be sent with it by whoever collects the pages by their names.
+  if (!written_.empty()) {
+    int page = static_cast<int>(written_.size()) + 1;
+    while (unlink(pagePath(page).c_str()) == 0) ++page;
+  }
   written_.clear();
   return true;
 }

@@ -12,8 +12,9 @@ namespace pw {
 
 /// Writes each coded page into a file of its own. Every page's file is created ahead under a
 /// temporary name, so that an unwritable destination fails before the page is drawn, and all of
-/// them are renamed into place only when the document ends. Subclasses code the pages and name
-/// their files.
+/// them are renamed into place only when the document ends; the files of an older document's
+/// further pages (numbered on from the last page, up to the first missing) are then removed.
+/// Subclasses code the pages and name their files.
 class PageFilesWriter : public PageWriter {
  public:
   bool open() override { return prepareNext(); }
