@@ -74,8 +74,7 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
   if (!intoDirectory && !output.empty()) {
     const std::optional<OutputFormat> byExtension = formatOfPath(output);
     if (format && byExtension && *format != *byExtension) {
-      plan.error = "--format " + formatName(*format) +
-                   " contradicts the extension of " + output;
+      plan.error = "--format " + formatName(*format) + " contradicts the extension of " + output;
       return plan;
     }
     if (!format && !byExtension) {
