@@ -76,10 +76,20 @@ class TranscodedCopy {
   std::string path_;
 };
 
+bool onePerPage(OutputFormat format) {
+  return format == OutputFormat::kPng || format == OutputFormat::kG3;
+}
+
+std::string pageFile(const std::string& output, OutputFormat format, uint32_t page) {
+  return format == OutputFormat::kG3 ? g3PagePath(output, page) : pngPagePath(output, page);
+}
+
 std::vector<std::string> outputFiles(const std::string& output, OutputFormat format,
                                      uint32_t pages) {
-  if (format == OutputFormat::kPng) return pngPagePaths(output, pages);
-  return {output};
+  if (!onePerPage(format)) return {output};
+  std::vector<std::string> files;
+  for (uint32_t page = 1; page <= pages; ++page) files.push_back(pageFile(output, format, page));
+  return files;
 }
 
 using FileTimes = std::map<std::string, fs::file_time_type>;
@@ -88,13 +98,13 @@ using FileTimes = std::map<std::string, fs::file_time_type>;
 FileTimes existingOutputs(const std::string& output, OutputFormat format) {
   FileTimes times;
   std::error_code error;
-  if (format != OutputFormat::kPng) {
+  if (!onePerPage(format)) {
     const fs::file_time_type time = fs::last_write_time(output, error);
     if (!error) times.emplace(output, time);
     return times;
   }
   for (uint32_t page = 1;; ++page) {
-    const std::string path = pngPagePath(output, page);
+    const std::string path = pageFile(output, format, page);
     const fs::file_time_type time = fs::last_write_time(path, error);
     if (error) break;
     times.emplace(path, time);

@@ -76,6 +76,8 @@ uint32_t deviceFormat(OutputFormat format) {
       return PW_FAX_FORMAT_PDF;
     case OutputFormat::kPng:
       return PW_FAX_FORMAT_PNG;
+    case OutputFormat::kG3:
+      return PW_FAX_FORMAT_G3;
     case OutputFormat::kTiff:
       break;
   }

@@ -35,7 +35,7 @@ const std::map<std::string, uint8_t>& charSetNames() {
   return kNames;
 }
 
-std::optional<uint32_t> parseMillimetres(const std::string& text) {
+std::optional<uint32_t> parseNumber(const std::string& text) {
   if (text.empty() || text.size() > 4) return std::nullopt;
   uint32_t value = 0;
   for (char c : text) {
@@ -43,6 +43,21 @@ std::optional<uint32_t> parseMillimetres(const std::string& text) {
     value = value * 10 + static_cast<uint32_t>(c - '0');
   }
   return value;
+}
+
+// A decimal such as "215.9", rounded to the nearest whole number: HylaFAX gives page sizes in
+// millimetres with a fraction (letter is 215.9x279.4).
+std::optional<uint32_t> parseRoundedDecimal(const std::string& text) {
+  const std::size_t point = text.find('.');
+  const auto whole = parseNumber(text.substr(0, point));
+  if (!whole) return std::nullopt;
+  if (point == std::string::npos) return whole;
+  const std::string fraction = text.substr(point + 1);
+  if (fraction.empty() || fraction.size() > 4 ||
+      fraction.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return *whole + (fraction[0] >= '5' ? 1 : 0);
 }
 
 std::string fieldNameList() {
@@ -70,6 +85,9 @@ std::string crossCheck(const ConvertOptions& options) {
     return "the left and right margins leave no room on a " +
            std::to_string(options.paper.widthMm) + " mm wide page";
   }
+  if (options.format == OutputFormat::kG3 && options.compression != PW_FAX_COMPRESSION_G3) {
+    return "--compression: raw G3 pages are always coded 1-D";
+  }
   if (options.marginTopMm + options.marginBottomMm >= options.paper.heightMm) {
     return "the top and bottom margins leave no room on a " +
            std::to_string(options.paper.heightMm) + " mm long page";
@@ -87,8 +105,8 @@ std::optional<Paper> parsePaper(const std::string& text) {
   if (key == "b4") return Paper{250, 353, PW_FAX_PAPER_B4};
   const std::size_t by = key.find('x');
   if (by == std::string::npos) return std::nullopt;
-  const auto width = parseMillimetres(key.substr(0, by));
-  const auto height = parseMillimetres(key.substr(by + 1));
+  const auto width = parseRoundedDecimal(key.substr(0, by));
+  const auto height = parseRoundedDecimal(key.substr(by + 1));
   if (!width || !height || *width == 0 || *width > kMaxWidthMm || *height == 0 ||
       *height > kMaxCustomHeightMm) {
     return std::nullopt;
@@ -96,17 +114,41 @@ std::optional<Paper> parsePaper(const std::string& text) {
   return Paper{*width, *height, PW_FAX_PAPER_CUSTOM};
 }
 
+std::optional<uint32_t> parseResolution(const std::string& text) {
+  const std::string key = lowered(text);
+  if (key == "fine") return PW_FAX_RESOLUTION_FINE;
+  if (key == "normal") return PW_FAX_RESOLUTION_NORMAL;
+  // Lines per inch as fax servers pass them: HylaFAX's %V is "196.00".
+  const std::size_t point = key.find('.');
+  if (point != std::string::npos && key.find_first_not_of('0', point + 1) != std::string::npos) {
+    return std::nullopt;
+  }
+  const auto linesPerInch = parseNumber(key.substr(0, point));
+  if (linesPerInch == 196u) return PW_FAX_RESOLUTION_FINE;
+  if (linesPerInch == 98u) return PW_FAX_RESOLUTION_NORMAL;
+  return std::nullopt;
+}
+
+std::optional<uint32_t> parseCompression(const std::string& text) {
+  const std::string key = lowered(text);
+  if (key == "g3" || key == "1") return PW_FAX_COMPRESSION_G3;
+  if (key == "g3-2d" || key == "2") return PW_FAX_COMPRESSION_G3_2D;
+  if (key == "g4") return PW_FAX_COMPRESSION_G4;
+  return std::nullopt;
+}
+
 std::optional<uint8_t> parseCharSet(const std::string& text) {
   const auto named = charSetNames().find(lowered(text));
   if (named != charSetNames().end()) return named->second;
-  const auto number = parseMillimetres(text);
+  const auto number = parseNumber(text);
   if (number && *number <= 255) return static_cast<uint8_t>(*number);
   return std::nullopt;
 }
 
 ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   ConvertOptions options;
-  CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF or PNG)", "pagewright"};
+  CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF, PNG or raw G3)",
+               "pagewright"};
   app.option_defaults()->always_capture_default();
   app.set_version_flag("--version", "pagewright " PAGEWRIGHT_VERSION);
   app.footer(footer());
@@ -118,13 +160,28 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   app.add_option("-o,--output", options.output,
                  "Output file, or the directory for several inputs (created when missing); "
                  "default: beside each input");
-  app.add_option("--format", format, "tiff, pdf or png; default: from the output's extension")
-      ->check(CLI::IsMember({"tiff", "tif", "pdf", "png"}, CLI::ignore_case));
-  app.add_option("--resolution", resolution, "fine (196 lines/inch) or normal (98)")
-      ->check(CLI::IsMember({"fine", "normal"}, CLI::ignore_case));
-  app.add_option("--compression", compression, "TIFF coding: g3 (1-D), g3-2d or g4")
-      ->check(CLI::IsMember({"g3", "g3-2d", "g4"}, CLI::ignore_case));
-  app.add_option("--paper", paper, "a4, letter, legal, b4 or WxH in millimetres")
+  app.add_option("--format", format,
+                 "tiff, pdf, png or g3 (raw G3 pages OUTPUT.001, OUTPUT.002, ... for mgetty and "
+                 "efax); default: from the output's extension")
+      ->check(CLI::IsMember({"tiff", "tif", "pdf", "png", "g3"}, CLI::ignore_case));
+  CLI::Option* resolutionOption =
+      app.add_option("--resolution", resolution, "fine or 196 (lines per inch), normal or 98")
+          ->check(CLI::Validator(
+              [](std::string& value) {
+                return parseResolution(value) ? std::string()
+                                              : "unknown resolution '" + value + "'";
+              },
+              "RESOLUTION"));
+  bool normalFlag = false;
+  app.add_flag("-n", normalFlag, "Normal resolution, as fax spoolers ask for it")
+      ->excludes(resolutionOption);
+  app.add_option("--compression", compression, "TIFF coding: g3 or 1 (1-D), g3-2d or 2, g4")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return parseCompression(value) ? std::string() : "unknown compression '" + value + "'";
+          },
+          "CODING"));
+  app.add_option("--paper", paper, "a4, letter, legal, b4 or WxH in millimetres (215.9x279.4)")
       ->check(CLI::Validator(
           [](std::string& value) {
             return parsePaper(value) ? std::string() : "unknown paper '" + value + "'";
@@ -204,12 +261,8 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   }
 
   if (!format.empty()) options.format = formatOfName(format);
-  options.resolution =
-      lowered(resolution) == "normal" ? PW_FAX_RESOLUTION_NORMAL : PW_FAX_RESOLUTION_FINE;
-  const std::string coding = lowered(compression);
-  options.compression = coding == "g4"      ? PW_FAX_COMPRESSION_G4
-                        : coding == "g3-2d" ? PW_FAX_COMPRESSION_G3_2D
-                                            : PW_FAX_COMPRESSION_G3;
+  options.resolution = normalFlag ? PW_FAX_RESOLUTION_NORMAL : *parseResolution(resolution);
+  options.compression = *parseCompression(compression);
   options.paper = *parsePaper(paper);
   options.charSet = *parseCharSet(charSet);
   if (allMargins->count() > 0) {

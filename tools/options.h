@@ -61,8 +61,15 @@ struct ParseResult {
 
 ParseResult parseConvertCommandLine(int argc, const char* const* argv);
 
-/// "a4", "letter", "legal", "b4" or "WxH" in millimetres; nullopt for anything else.
+/// "a4", "letter", "legal", "b4" or "WxH" in millimetres, each rounded to a whole one
+/// ("215.9x279.4" is 216x279); nullopt for anything else.
 std::optional<Paper> parsePaper(const std::string& text);
+
+/// "fine" or "196", "normal" or "98" (any case; "196.00" too): PW_FAX_RESOLUTION_...
+std::optional<uint32_t> parseResolution(const std::string& text);
+
+/// "g3" or "1", "g3-2d" or "2", "g4" (any case): PW_FAX_COMPRESSION_...
+std::optional<uint32_t> parseCompression(const std::string& text);
 
 /// A character-set name ("ansi", "cyrillic", ...) or a number from 0 to 255.
 std::optional<uint8_t> parseCharSet(const std::string& text);

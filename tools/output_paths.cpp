@@ -18,6 +18,10 @@ std::string lowered(std::string text) {
   return text;
 }
 
+std::string formatName(OutputFormat format) {
+  return format == OutputFormat::kG3 ? "g3" : extensionOf(format) + 1;
+}
+
 bool namesDirectory(const std::string& output) {
   if (output.empty()) return false;
   if (output.back() == '/') return true;
@@ -40,6 +44,7 @@ std::optional<OutputFormat> formatOfName(const std::string& name) {
   if (key == "tiff" || key == "tif") return OutputFormat::kTiff;
   if (key == "pdf") return OutputFormat::kPdf;
   if (key == "png") return OutputFormat::kPng;
+  if (key == "g3") return OutputFormat::kG3;
   return std::nullopt;
 }
 
@@ -49,6 +54,8 @@ const char* extensionOf(OutputFormat format) {
       return ".pdf";
     case OutputFormat::kPng:
       return ".png";
+    case OutputFormat::kG3:
+      return "";
     case OutputFormat::kTiff:
       break;
   }
@@ -59,11 +66,15 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
                        std::optional<OutputFormat> format) {
   OutputPlan plan;
   const bool intoDirectory = inputs.size() > 1 || namesDirectory(output);
+  if (!intoDirectory && !output.empty() && format == OutputFormat::kG3) {
+    plan.format = *format;
+    plan.outputs.push_back(output);
+    return plan;
+  }
   if (!intoDirectory && !output.empty()) {
     const std::optional<OutputFormat> byExtension = formatOfPath(output);
     if (format && byExtension && *format != *byExtension) {
-      plan.error = "--format " + std::string(extensionOf(*format) + 1) +
-                   " contradicts the extension of " + output;
+      plan.error = "--format " + formatName(*format) + " contradicts the extension of " + output;
       return plan;
     }
     if (!format && !byExtension) {
@@ -112,6 +123,12 @@ std::vector<std::string> pngPagePaths(const std::string& output, unsigned pageCo
   std::vector<std::string> pages;
   for (unsigned page = 1; page <= pageCount; ++page) pages.push_back(pngPagePath(output, page));
   return pages;
+}
+
+std::string g3PagePath(const std::string& output, unsigned page) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, ".%03u", page);
+  return output + digits;
 }
 
 }  // namespace pw::cli

@@ -7,12 +7,13 @@
 
 namespace pw::cli {
 
-enum class OutputFormat { kTiff, kPdf, kPng };
+enum class OutputFormat { kTiff, kPdf, kPng, kG3 };
 
 /// The format an output name's extension stands for (.tif, .tiff, .pdf, .png, any case).
 std::optional<OutputFormat> formatOfPath(const std::string& path);
-std::optional<OutputFormat> formatOfName(const std::string& name);  ///< "tiff", "pdf", "png"
-const char* extensionOf(OutputFormat format);                       ///< ".tif", ".pdf", ".png"
+std::optional<OutputFormat> formatOfName(const std::string& name);  ///< "tiff", "pdf", "png", "g3"
+/// ".tif", ".pdf", ".png"; "" for G3, whose output names its pages' files without an extension.
+const char* extensionOf(OutputFormat format);
 
 struct OutputPlan {
   OutputFormat format = OutputFormat::kTiff;
@@ -24,7 +25,8 @@ struct OutputPlan {
 
 /// Plans the outputs: a single input writes to output (or beside itself when output is empty);
 /// several inputs, or an output that is a directory or ends in "/", write stem + extension into
-/// that directory. Two inputs that would write the same file are an error.
+/// that directory. Two inputs that would write the same file are an error. A G3 output is the
+/// name its pages' files begin with, whatever it ends in.
 OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string& output,
                        std::optional<OutputFormat> format);
 
@@ -32,5 +34,7 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
 std::string pngPagePath(const std::string& output, unsigned page);
 /// The files of a PNG output of pageCount pages.
 std::vector<std::string> pngPagePaths(const std::string& output, unsigned pageCount);
+/// The file of page `page` (1-based) of a G3 output: "name.001", ...
+std::string g3PagePath(const std::string& output, unsigned page);
 
 }  // namespace pw::cli

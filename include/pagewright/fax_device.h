@@ -21,6 +21,10 @@ extern "C" {
 #define PW_FAX_FORMAT_TIFF 0u /**< one multi-page TIFF Class F file */
 #define PW_FAX_FORMAT_PDF 1u  /**< one PDF, each page a CCITT Group 4 image */
 #define PW_FAX_FORMAT_PNG 2u  /**< one PNG per page: "name-001.png", "name-002.png", ... */
+/** One raw G3 file per page, as mgetty+sendfax and efax send them: "name.001", "name.002", ...
+ *  (outputPath is the name before the dot). Each holds the page in T.4 1-D coding, most
+ *  significant bit first, an EOL before every line and RTC at the end; no header. */
+#define PW_FAX_FORMAT_G3 3u
 
 /* Vertical resolutions; horizontally the device always has 204 dots per inch. */
 #define PW_FAX_RESOLUTION_FINE 0u   /**< 196 lines per inch */
@@ -34,7 +38,8 @@ extern "C" {
 /* PwFaxDeviceOptions.encoderThreads: code every page in the drawing thread. */
 #define PW_FAX_NO_ENCODER_THREADS 0xFFFFFFFFu
 
-/* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). */
+/* Paper sizes; only the length matters, as a fax line is always 1728 dots (215 mm). A page never
+ * reaches past its length in whole millimetres, which fax servers check pages against. */
 #define PW_FAX_PAPER_A4 0u
 #define PW_FAX_PAPER_LETTER 1u
 #define PW_FAX_PAPER_LEGAL 2u
@@ -45,11 +50,13 @@ extern "C" {
  *  resolution, Group 3 1-D and A4. */
 typedef struct PwFaxDeviceOptions {
   /** The output file. It appears only when the document ends successfully; a file of that name
-   *  is then replaced. For PNG this names the pages, see PW_FAX_FORMAT_PNG. */
+   *  is then replaced. For PNG and G3 this names the pages, see PW_FAX_FORMAT_PNG and
+   *  PW_FAX_FORMAT_G3; the files of an older document's further pages are then removed. */
   const char* outputPath;
   uint32_t format;        /**< PW_FAX_FORMAT_... */
   uint32_t resolution;    /**< PW_FAX_RESOLUTION_... */
-  uint32_t compression;   /**< PW_FAX_COMPRESSION_...; TIFF only (PDF pages are always G4) */
+  uint32_t compression;   /**< PW_FAX_COMPRESSION_...; TIFF only (PDF pages are always G4,
+                             raw G3 pages 1-D) */
   uint32_t paper;         /**< PW_FAX_PAPER_... */
   uint32_t paperHeightMm; /**< page length for PW_FAX_PAPER_CUSTOM, 1 to 2000 */
   /** Threads that code finished pages, in page order, while later pages are drawn: 0 for one

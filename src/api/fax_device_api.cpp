@@ -41,6 +41,9 @@ bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
     case PW_FAX_FORMAT_PNG:
       out->format = OutputFormat::kPng;
       break;
+    case PW_FAX_FORMAT_G3:
+      out->format = OutputFormat::kG3;
+      break;
     default:
       return false;
   }

@@ -17,7 +17,9 @@ enum class Paper { kA4, kLetter, kLegal, kB4, kCustom };
 inline constexpr uint32_t kMaxPaperHeightMm = 2000;
 
 /// Scan lines of a page of the given paper at dpiY; customHeightMm is used for Paper::kCustom.
-/// 0 when the paper is unknown or the custom height is 0 or above kMaxPaperHeightMm.
+/// The lines never reach past the paper's length nor past that length rounded to whole
+/// millimetres, which fax servers check pages against (A4 has 2291 lines at 196 lpi, letter
+/// 2152). 0 when the paper is unknown or the custom height is 0 or above kMaxPaperHeightMm.
 int pageLines(Paper paper, uint32_t customHeightMm, int dpiY);
 
 }  // namespace pw

@@ -1,5 +1,5 @@
 // The host's own logic where the command's runs cannot see it: transcoding counts, the line-list
-// layout of field values, and output planning.
+// layout of field values, option values and output planning.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 
 #include "encoding.h"
 #include "job_fields.h"
+#include "options.h"
 #include "output_paths.h"
 
 namespace pw::cli {
@@ -98,6 +99,53 @@ TEST(JobFieldSet, EmptyStringIsAnEmptyList) {
   ASSERT_EQ(fields.setFromArgument("Subject="), "");
   EXPECT_EQ(fields.view().entries[pwFieldIndex("Subject")][0], '\0');
   EXPECT_FALSE(fields.empty());
+}
+
+std::optional<ConvertOptions> parsed(std::vector<const char*> args) {
+  args.insert(args.begin(), {"pagewright", "a.txt"});
+  return parseConvertCommandLine(static_cast<int>(args.size()), args.data()).options;
+}
+
+// Fax servers hand a converter their own spellings: HylaFAX's typerules pass "%V" as "196.00",
+// "%f" as 1 or 2 and page sizes as "215.9x279.4"; mgetty's faxspool passes -n.
+TEST(ConvertOptions, TakeTheValuesFaxServersPass) {
+  struct Case {
+    std::vector<const char*> args;
+    uint32_t resolution;
+    uint32_t compression;
+    uint32_t heightMm;
+  };
+  const Case cases[] = {
+      {{"--resolution", "196.00"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 297},
+      {{"--resolution", "98"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
+      {{"--resolution", "Normal"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
+      {{"-n"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
+      {{"--compression", "2"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3_2D, 297},
+      {{"--compression", "G4"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G4, 297},
+      {{"--compression", "1", "--resolution", "fine", "--paper", "215.9x279.4"},
+       PW_FAX_RESOLUTION_FINE,
+       PW_FAX_COMPRESSION_G3,
+       279},
+      {{"--paper", "255x363.5"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 364},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const std::optional<ConvertOptions> options = parsed(c.args);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->resolution, c.resolution);
+    EXPECT_EQ(options->compression, c.compression);
+    EXPECT_EQ(options->paper.heightMm, c.heightMm);
+  }
+  EXPECT_EQ(parsed({"--paper", "215.9x279.4"})->paper.widthMm, 216u);
+  EXPECT_EQ(parsed({"--paper", "215.9x279.4"})->paper.devicePaper, PW_FAX_PAPER_CUSTOM);
+}
+
+TEST(ConvertOptions, RefuseValuesNoFaxLineHas) {
+  const std::vector<const char*> refused[] = {
+      {"--resolution", "97.5"}, {"--resolution", "196.01"},     {"--resolution", "391"},
+      {"--compression", "3"},   {"-n", "--resolution", "fine"}, {"--paper", "0.4x297"},
+      {"--paper", "210x29.7.1"}};
+  for (const auto& args : refused) EXPECT_FALSE(parsed(args)) << ::testing::PrintToString(args);
 }
 
 TEST(OutputPlan, SingleInputTakesTheFormatOfItsOutput) {

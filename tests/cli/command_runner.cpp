@@ -47,13 +47,17 @@ std::string ScratchDir::write(const std::string& name, const std::string& bytes)
 }
 
 CommandOutput runCommand(const std::vector<std::string>& args, const fs::path& cwd) {
+  std::vector<std::string> argv = {PAGEWRIGHT_COMMAND};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(std::move(argv), cwd);
+}
+
+CommandOutput runProgram(std::vector<std::string> argvStrings, const fs::path& cwd) {
   // Output goes to files rather than pipes, so a chatty child can never block on a full pipe.
   const ScratchDir capture;
   const std::string outPath = capture.file("stdout");
   const std::string errPath = capture.file("stderr");
 
-  std::vector<std::string> argvStrings = {PAGEWRIGHT_COMMAND};
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvStrings) argv.push_back(arg.data());
   argv.push_back(nullptr);

@@ -16,6 +16,9 @@ struct CommandOutput {
 /// Runs the pagewright command with args in directory cwd.
 CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 
+/// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
+CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
+
 /// A fresh directory that is removed with its contents.
 class ScratchDir {
  public:

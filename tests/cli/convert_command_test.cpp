@@ -50,6 +50,19 @@ TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrinted) {
   EXPECT_FALSE(exists("long.png"));
 }
 
+TEST_F(ConvertCommand, RawG3PagesAreNamedAfterTheOutputOrTheInput) {
+  dir.write("long.txt", lines(150));
+  std::filesystem::create_directory(dir.path() / "spool");
+  const CommandOutput result = run({"long.txt", "--format", "G3", "-o", "spool/i-0000-", "-n"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(exists("spool/i-0000-.001"));
+  EXPECT_TRUE(exists("spool/i-0000-.002"));
+  EXPECT_FALSE(exists("spool/i-0000-.003"));
+  EXPECT_FALSE(exists("spool/i-0000-"));
+  ASSERT_EQ(run({"long.txt", "--format", "g3"}).status, 0);
+  EXPECT_TRUE(exists("long.002"));
+}
+
 TEST_F(ConvertCommand, FormatOptionOverridesAMissingExtension) {
   dir.write("a.txt", "text\n");
   ASSERT_EQ(run({"a.txt", "-o", "a.fax", "--format", "tiff"}).status, 0);
@@ -136,6 +149,7 @@ TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
       {{"--field", "ToName"}, ""},
       {{"-o", "a.pdf", "--format", "png"}, ""},
       {{"-o", "a.doc"}, ""},
+      {{"--format", "g3", "--compression", "g4"}, "1-D"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -51,13 +51,15 @@ TEST(BitBlit, FillTouchesOnlyItsSpan) {
   }
 }
 
+// No page reaches past its length in whole millimetres (A4: 2292 lines would be 297.02 mm).
 TEST(FaxGeometry, PaperLengthsFollowTheResolution) {
-  EXPECT_EQ(pageLines(Paper::kA4, 0, kFaxDpiYFine), 2292);
-  EXPECT_EQ(pageLines(Paper::kA4, 0, kFaxDpiYNormal), 1146);
-  EXPECT_EQ(pageLines(Paper::kLetter, 0, kFaxDpiYFine), 2156);  // 11 in
-  EXPECT_EQ(pageLines(Paper::kLegal, 0, kFaxDpiYFine), 2744);   // 14 in
-  EXPECT_EQ(pageLines(Paper::kB4, 0, kFaxDpiYFine), 2724);
-  EXPECT_EQ(pageLines(Paper::kCustom, 100, kFaxDpiYFine), 772);
+  EXPECT_EQ(pageLines(Paper::kA4, 0, kFaxDpiYFine), 2291);
+  EXPECT_EQ(pageLines(Paper::kA4, 0, kFaxDpiYNormal), 1145);
+  EXPECT_EQ(pageLines(Paper::kLetter, 0, kFaxDpiYFine), 2152);  // 279 mm, not 11 in
+  EXPECT_EQ(pageLines(Paper::kLegal, 0, kFaxDpiYFine), 2744);   // 14 in, within 356 mm
+  EXPECT_EQ(pageLines(Paper::kLegal, 0, kFaxDpiYNormal), 1372);
+  EXPECT_EQ(pageLines(Paper::kB4, 0, kFaxDpiYFine), 2723);
+  EXPECT_EQ(pageLines(Paper::kCustom, 100, kFaxDpiYFine), 771);
   EXPECT_EQ(pageLines(Paper::kCustom, 0, kFaxDpiYFine), 0);
   EXPECT_EQ(pageLines(Paper::kCustom, kMaxPaperHeightMm + 1, kFaxDpiYFine), 0);
 }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "api/surface_handle.h"
@@ -15,6 +17,7 @@
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "platform/last_error.h"
+#include "raster/output/g3_writer.h"
 #include "raster/output/png_writer.h"
 
 namespace pw {
@@ -63,7 +66,7 @@ TEST_P(TiffOutput, ReadsBackAsClassFWithTheDrawnPixels) {
   const bool fine = GetParam().fine;
   auto device = makeDevice(path, OutputFormat::kTiff, fine, 40, GetParam().compression);
   EXPECT_EQ(device->getDeviceCaps(kLogPixelsY), fine ? 196 : 98);
-  EXPECT_EQ(device->raster().height(), fine ? 309 : 154);  // 40 mm
+  EXPECT_EQ(device->raster().height(), fine ? 308 : 154);  // 40 mm, no part of a line more
   const std::vector<Page> pages = writeDocument(*device, 3);
   ASSERT_EQ(device->endDoc(), 1);
   EXPECT_EQ(device->pagesWritten(), 3);
@@ -128,15 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffCase{FaxCompression::kG4, COMPRESSION_CCITTFAX4, true},
                       TiffCase{FaxCompression::kG3, COMPRESSION_CCITTFAX3, false}));
 
-// Decodes a bare Group 4 stream by wrapping it in a one-strip TIFF.
-Page decodeG4(const std::string& coded, int rows, const std::string& scratch) {
+// Decodes a bare CCITT stream (Group 4, or Group 3 1-D) by wrapping it in a one-strip TIFF.
+Page decodeCcitt(const std::string& coded, int rows, const std::string& scratch,
+                 uint16_t compression = COMPRESSION_CCITTFAX4) {
   TIFF* tif = TIFFOpen(scratch.c_str(), "w");
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
   TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
   TIFFWriteRawStrip(tif, 0, const_cast<char*>(coded.data()), static_cast<tmsize_t>(coded.size()));
   TIFFClose(tif);
   tif = TIFFOpen(scratch.c_str(), "r");
@@ -171,8 +175,35 @@ TEST(FaxOutput, PdfPagesAreGroup4ImagesAtPaperSize) {
     EXPECT_EQ(dict.getKey("/DecodeParms").getKey("/K").getIntValue(), -1);
     std::shared_ptr<Buffer> raw = image.getRawStreamData();
     const std::string coded(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize());
-    EXPECT_TRUE(decodeG4(coded, rows, dir.file("scratch.tif")) == pages[i]);
+    EXPECT_TRUE(decodeCcitt(coded, rows, dir.file("scratch.tif")) == pages[i]);
   }
+}
+
+// mgetty's and efax's tools read raw G3: 1-D lines, an EOL (000000000001) before each, RTC (six
+// EOLs) at the end, most significant bit first; 1-D whatever coding the device was asked for.
+TEST(FaxOutput, RawG3PagesAreOneDimensionalLinesAfterEolsEndingInRtc) {
+  pw::testing::TempDir dir;
+  for (const char* older : {"fax.001", "fax.003", "fax.004", "fax.006"}) {
+    std::ofstream(dir.file(older)) << "an older document's page";
+  }
+  auto device =
+      makeDevice(dir.file("fax"), OutputFormat::kG3, /*fine=*/false, 40, FaxCompression::kG4);
+  const std::vector<Page> pages = writeDocument(*device, 2);
+  ASSERT_EQ(device->endDoc(), 1);
+  // Pages the document no longer has go with the older document, up to a gap in the numbers.
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"fax.001", "fax.002", "fax.006"}));
+  const std::string rtc("\x00\x10\x01\x00\x10\x01\x00\x10\x01", 9);
+  for (int i = 0; i < 2; ++i) {
+    std::ifstream file(g3PagePath(dir.file("fax"), i + 1), std::ios::binary);
+    const std::string coded{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_GT(coded.size(), rtc.size() + 2);
+    EXPECT_EQ(coded[0], 0);
+    EXPECT_EQ(coded[1] & 0xF0, 0x10);
+    EXPECT_EQ(coded.substr(coded.size() - rtc.size()), rtc);
+    EXPECT_TRUE(decodeCcitt(coded, device->raster().height(), dir.file("scratch.tif"),
+                            COMPRESSION_CCITTFAX3) == pages[i]);
+  }
+  EXPECT_EQ(g3PagePath("/tmp/a.b/fax", 1000), "/tmp/a.b/fax.1000");
 }
 
 // Reads a 1-bit grey PNG into raster layout (1 = black).
@@ -268,7 +299,8 @@ TEST_P(FaxDocument, StartDocFailsWhenTheOutputCannotBeCreated) {
   EXPECT_EQ(device->documentError(), kErrorPathNotFound);
   EXPECT_EQ(device->startPage(), 0);  // no document to draw in
 
-  if (GetParam() == OutputFormat::kPng) return;  // PNG pages have their own names
+  // Pages of their own have names of their own.
+  if (GetParam() == OutputFormat::kPng || GetParam() == OutputFormat::kG3) return;
   fs::create_directory(dir.path() / "fax.out");
   device = makeDevice(dir.file("fax.out"), GetParam());
   EXPECT_LT(device->startDoc("doc"), 1);
@@ -286,7 +318,7 @@ TEST_P(FaxDocument, DestroyingTheDeviceMidDocumentLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, FaxDocument,
                          ::testing::Values(OutputFormat::kTiff, OutputFormat::kPdf,
-                                           OutputFormat::kPng));
+                                           OutputFormat::kPng, OutputFormat::kG3));
 
 TEST(FaxDeviceApi, CreatesADeviceAndReportsItsDocument) {
   pw::testing::TempDir dir;
@@ -317,7 +349,7 @@ TEST(FaxDeviceApi, RejectsBadOptions) {
   PwFaxDeviceOptions options{};
   EXPECT_EQ(pwCreateFaxDevice(&options), nullptr);  // no path
   options.outputPath = "/tmp/x.tif";
-  options.format = 7;
+  options.format = PW_FAX_FORMAT_G3 + 1;
   EXPECT_EQ(pwCreateFaxDevice(&options), nullptr);
   options.format = PW_FAX_FORMAT_TIFF;
   options.paper = PW_FAX_PAPER_CUSTOM;

@@ -1,5 +1,6 @@
 #include "raster/output/page_writer.h"
 
+#include "raster/output/g3_writer.h"
 #include "raster/output/pdf_writer.h"
 #include "raster/output/png_writer.h"
 #include "raster/output/tiff_writer.h"
@@ -12,6 +13,8 @@ std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options) {
       return makePdfWriter(options);
     case OutputFormat::kPng:
       return makePngWriter(options);
+    case OutputFormat::kG3:
+      return makeG3Writer(options);
     case OutputFormat::kTiff:
       break;
   }

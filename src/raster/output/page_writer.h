@@ -11,7 +11,7 @@
 
 namespace pw {
 
-enum class OutputFormat { kTiff, kPdf, kPng };
+enum class OutputFormat { kTiff, kPdf, kPng, kG3 };
 enum class FaxCompression { kG3, kG3TwoD, kG4 };
 
 struct PageWriterOptions {

@@ -1,18 +1,15 @@
 #include "raster/output/png_writer.h"
 
 #include <png.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <new>
 #include <vector>
 
-#include "platform/errno_map.h"
 #include "platform/last_error.h"
 #include "raster/fax_geometry.h"
-#include "raster/output/temp_output.h"
+#include "raster/output/page_files.h"
 
 namespace pw {
 
@@ -64,16 +61,14 @@ bool writePng(std::vector<uint8_t>* out, const PageRaster* page, int repeat, int
   return true;
 }
 
-class PngWriter final : public PageWriter {
+class PngWriter final : public PageFilesWriter {
  public:
-  explicit PngWriter(const PageWriterOptions& options) : options_(options) {}
-
-  bool open() override { return prepareNext(); }
+  explicit PngWriter(const PageWriterOptions& options) : PageFilesWriter(options) {}
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
-    const int repeat = options_.dpiY < kFaxDpiYFine ? 2 : 1;
+    const int repeat = options().dpiY < kFaxDpiYFine ? 2 : 1;
     coded->data.clear();
-    if (!writePng(&coded->data, &page, repeat, options_.dpiY)) {
+    if (!writePng(&coded->data, &page, repeat, options().dpiY)) {
       return failWith(kErrorNotEnoughMemory);
     }
     coded->offset = 0;
@@ -83,59 +78,8 @@ class PngWriter final : public PageWriter {
     return true;
   }
 
-  bool writeCoded(const CodedPage& page) override {
-    if (!next_) return failWith(kErrorInvalidHandle);
-    const uint8_t* data = page.bytes();
-    size_t left = page.size;
-    while (left > 0) {
-      const ssize_t put = write(next_->fd(), data, left);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        const uint32_t code = win32FromErrno(put < 0 ? errno : ENOSPC);
-        discard();
-        return failWith(code);
-      }
-      data += put;
-      left -= static_cast<size_t>(put);
-    }
-    written_.push_back(std::move(*next_));
-    next_.reset();
-    return prepareNext();
-  }
-
-  bool finish() override {
-    next_.reset();
-    for (TempOutput& page : written_) {
-      if (!page.commit()) {
-        discard();
-        return false;
-      }
-    }
-    written_.clear();
-    return true;
-  }
-
-  void discard() override {
-    next_.reset();
-    written_.clear();
-  }
-
  private:
-  // Creates the next page's file ahead, so that an unwritable destination fails at the start.
-  bool prepareNext() {
-    auto next = std::make_unique<TempOutput>(
-        pngPagePath(options_.path, static_cast<int>(written_.size()) + 1));
-    if (!next->create()) {
-      discard();
-      return false;
-    }
-    next_ = std::move(next);
-    return true;
-  }
-
-  PageWriterOptions options_;
-  std::unique_ptr<TempOutput> next_;
-  std::vector<TempOutput> written_;
+  std::string pagePath(int page) const override { return pngPagePath(options().path, page); }
 };
 
 }  // namespace
