@@ -12,7 +12,7 @@ $sudo_cmd apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation fonts-dejavu-core \
   libtiff-dev libtiff-tools libpng-dev libqpdf-dev qpdf \
-  libcli11-dev nlohmann-json3-dev >/dev/null
+  libcli11-dev nlohmann-json3-dev help2man man-db >/dev/null
 if [ "${1:-}" = "--windows" ]; then
   # Wine's recommended packages are part of what the printing tests were proven with.
   $sudo_cmd apt-get install -y -qq \

@@ -150,7 +150,11 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF, PNG or raw G3)",
                "pagewright"};
   app.option_defaults()->always_capture_default();
-  app.set_version_flag("--version", "pagewright " PAGEWRIGHT_VERSION);
+  // Wide enough that every option and its default stand apart from their description.
+  app.get_formatter()->column_width(40);
+  app.set_version_flag("--version", [] {
+    return std::string("pagewright " PAGEWRIGHT_VERSION "\nlibrary ") + pwVersion();
+  });
   app.footer(footer());
 
   std::string format, resolution = "fine", compression = "g3", paper = "a4", charSet = "ansi";

@@ -97,6 +97,10 @@ PW_API void PW_CALL setLogging(uint32_t mask);
 #ifndef _WIN32
 /* Extensions for hosts without Win32. */
 
+/** The library's version and those of the libraries it runs with, as one line of static text:
+ *  "0.1.0 (libtiff 4.5.0, FreeType 2.12.1)". */
+PW_API const char* PW_CALL pwVersion(void);
+
 /** The calling thread's last-error value (a Win32 error code). */
 PW_API uint32_t pwGetLastError(void);
 /** Sets the calling thread's last-error value. */

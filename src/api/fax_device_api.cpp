@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "api/export_guard.h"
 #include "api/surface_handle.h"
 #include "platform/last_error.h"
 #include "raster/fax_device.h"
+#include "raster/library_versions.h"
 #include "raster/text/code_page.h"
 #include "raster/text/font_matcher.h"
 
@@ -104,6 +106,13 @@ extern "C" PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32
     if (pagesWritten) *pagesWritten = static_cast<uint32_t>(device->pagesWritten());
     if (documentError) *documentError = device->documentError();
     return 1;
+  });
+}
+
+extern "C" PW_API const char* PW_CALL pwVersion(void) {
+  return pw::guardExport("pwVersion", "unknown", [] {
+    static const std::string version = PAGEWRIGHT_VERSION " (" + pw::rasterLibraryVersions() + ")";
+    return version.c_str();
   });
 }
 
