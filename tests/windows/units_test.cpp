@@ -1,6 +1,6 @@
 // The Windows pieces of the module from inside, linked with the static library: the WIC image
-// library, the GDI surface on a memory bitmap, error texts, the file reader and the event source's
-// registration. The images are those wine_tests.sh setup made in C:\pw\images.
+// library, the GDI surface on a memory bitmap, error texts, the file reader, the event source's
+// registration and the path syntax. The images are those wine_tests.sh setup made in C:\pw\images.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "platform/file_reader.h"
 #include "platform/heap_block.h"
 #include "platform/last_error.h"
+#include "support/path_string.h"
 #include "surface/gdi_surface_win32.h"
 
 namespace pw {
@@ -236,6 +237,31 @@ TEST(EventSource, RegistersOnlyWithAMessageFileThatLoads) {
   reporter.close();
   EXPECT_EQ(reporter.reportEvent(0xC0006D74, inserts, 1), 0);
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+// '\' separates; a drive or UNC component stands on its own; '/' is an ordinary character.
+TEST(PathRules, BackslashesDrivesAndUncPaths) {
+  const char* const joins[][3] = {
+      {"C:\\img", "logo", "C:\\img\\logo"},
+      {"C:\\img\\", "logo", "C:\\img\\logo"},
+      {"C:\\img", "D:\\pics\\logo", "D:\\pics\\logo"},
+      {"C:\\img", "D:logo", "D:logo"},
+      {"C:\\img", "\\\\server\\share\\logo", "\\\\server\\share\\logo"},
+      {"C:\\img", "\\logo", "C:\\img\\\\logo"},
+      {"C:\\img", "a/b", "C:\\img\\a/b"},
+  };
+  for (const auto& [directory, component, joined] : joins) {
+    PathString path(directory);
+    path.join(component);
+    EXPECT_STREQ(path.text(), joined);
+  }
+  PathString logo("dir.old\\logo");
+  EXPECT_STREQ(logo.extension(), "");
+  EXPECT_STREQ(logo.replaceExtension(".tif"), "dir.old\\logo.tif");
+  const char* path = "C:\\dir\\Module.dll";
+  EXPECT_EQ(fileNamePart(path), path + 7);
+  const char* slashed = "dir/Module.dll";
+  EXPECT_EQ(fileNamePart(slashed), slashed);
 }
 
 }  // namespace
