@@ -57,6 +57,34 @@ target_link_options(pagewright PRIVATE
   -static-libgcc -static-libstdc++ -static
   -Wl,--no-insert-timestamp)
 
+# The archive for host authors, pagewright-<version>-win32.zip or -win64.zip (cpack, or
+# scripts/windows_packages.sh for Release builds of both): the DLL, stripped, its import library
+# and .def, the header and README-windows.txt.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PAGEWRIGHT_ARCHITECTURE win64)
+else()
+  set(PAGEWRIGHT_ARCHITECTURE win32)
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/resources/README-windows.txt.in
+  ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY)
+install(TARGETS pagewright RUNTIME DESTINATION bin COMPONENT windows_package
+  ARCHIVE DESTINATION lib COMPONENT windows_package)
+install(FILES ${pw_api_dir}/pagewright.def DESTINATION lib RENAME Pagewright.def
+  COMPONENT windows_package)
+install(FILES ${PROJECT_SOURCE_DIR}/include/pagewright/pagewright.h
+  DESTINATION include/pagewright COMPONENT windows_package)
+install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION . COMPONENT windows_package)
+set(CPACK_GENERATOR ZIP)
+set(PAGEWRIGHT_PACKAGE pagewright-${PROJECT_VERSION}-${PAGEWRIGHT_ARCHITECTURE})
+set(CPACK_PACKAGE_FILE_NAME ${PAGEWRIGHT_PACKAGE})
+set(CPACK_STRIP_FILES ON)
+# Only this component: src/ installs the Linux layout (CMake package files, all headers) too.
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL windows_package)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+include(CPack)
+
 if(PAGEWRIGHT_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)

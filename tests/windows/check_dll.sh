@@ -5,6 +5,9 @@
 # imports        system DLLs only: no MinGW run-time DLL
 # message-table  type 11, name 1, US English, every id and text of resources/messages.def
 # version        VERSIONINFO: file and product version, description and product name
+# package        (given pagewright-<version>-win32.zip or -win64.zip for <dll>) exactly the files
+#                README-windows.txt lists; the DLL stripped, of its architecture, with its exports
+#                and version
 set -euo pipefail
 
 check=$1
@@ -18,7 +21,7 @@ fail() {
   exit 1
 }
 
-[ -f "$dll" ] || fail "no DLL at $dll"
+[ -f "$dll" ] || fail "no file at $dll"
 case $check in
   exports)
     # The name table follows "[Ordinal/Name Pointer] Table" in objdump's dump of the export
@@ -67,6 +70,27 @@ case $check in
       grep -q -F -- "$line" <<<"$dump" || fail "the version information has no $line"
     done
     echo "version information: $version"
+    ;;
+  package)
+    top=$(basename "$dll" .zip)
+    files=$(cmake -E tar tf "$dll" | grep -v '/$' | LC_ALL=C sort | tr '\n' ' ')
+    expected="$top/README-windows.txt $top/bin/Pagewright.dll $top/include/pagewright/pagewright.h"
+    expected+=" $top/lib/Pagewright.def $top/lib/Pagewright.dll.a "
+    [ "$files" = "$expected" ] || fail "the archive holds $files"
+    zip=$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")
+    unpacked=$(mktemp -d)
+    trap 'rm -rf "$unpacked"' EXIT
+    (cd "$unpacked" && cmake -E tar xf "$zip")
+    packed=$unpacked/$top/bin/Pagewright.dll
+    [[ $("${binutils}objdump" -h "$packed") != *debug* ]] || fail "the DLL is not stripped"
+    format=pei-i386
+    [[ $top == *-win64 ]] && format=pei-x86-64
+    [[ $("${binutils}objdump" -f "$packed") == *"file format $format"* ]] ||
+      fail "the DLL is no $format"
+    grep -q ' __imp__\?pagewright$' <<<"$("${binutils}nm" "$unpacked/$top/lib/Pagewright.dll.a")" ||
+      fail "the import library does not import pagewright"
+    for check in exports version; do bash "$0" "$check" "$packed" "$binutils" "$version"; done
+    echo "package: $(basename "$dll"), Pagewright.dll $(wc -c <"$packed") bytes"
     ;;
   *)
     fail "unknown check $check"
