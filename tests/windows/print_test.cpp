@@ -21,8 +21,7 @@ struct Document {
   bool markup;
   uint32_t pages;
   DWORD error;  // the last-error value of a failed conversion, 0 for success
-  std::vector<std::string> postScript;  // what the PostScript holds
-  std::vector<host::Event> events;
+  std::vector<std::string> postScript = {};  // what the PostScript holds
 };
 
 int countOf(const std::string& text, const std::string& part) {
@@ -31,7 +30,8 @@ int countOf(const std::string& text, const std::string& part) {
   return count;
 }
 
-void print(const Document& document) {
+// Prints the document: the conversion, the events it reported, the PostScript it left.
+void print(const Document& document, const std::vector<host::Event>& events = {}) {
   const host::Module module = host::load();
   ASSERT_NE(module.convert, nullptr);
   const std::string port = host::work("out.ps");
@@ -57,7 +57,7 @@ void print(const Document& document) {
   EXPECT_EQ(pages, document.pages);
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);  // the host's DC comes back as it was
   DeleteDC(dc);
-  EXPECT_EQ(host::events, document.events);
+  EXPECT_EQ(host::events, events);
 
   std::ifstream file(port, std::ios::binary);
   const std::string ps{std::istreambuf_iterator<char>(file), {}};
@@ -72,8 +72,13 @@ void print(const Document& document) {
   }
 }
 
+// The report of a failure on path with error: "... %1: %2", the system's text for %2.
+host::Event failure(WORD type, DWORD id, const std::string& path, DWORD error) {
+  return {type, 0, id, {path, host::systemText(error)}};
+}
+
 TEST(Print, Plain) {
-  print({"Plain", "plain.txt", false, 3, 0, {}, {}});
+  print({"Plain", "plain.txt", false, 3, 0});
 }
 
 // Bold in the bold face, fields, a bilevel TIFF as a mask of its own size, "%3" printing a UTF-16
@@ -82,41 +87,32 @@ TEST(Print, Markup) {
   const wchar_t insert[] = L"\xFEFFInserted line one\r\nInserted caf\xE9 line\r\n";
   std::ofstream(host::work("insert.txt"), std::ios::binary)
       .write(reinterpret_cast<const char*>(insert), sizeof insert - sizeof insert[0]);
-  print({"Markup", "markup.txt", true, 2, 0, {"/ImageMatrix [240 0 0 -120 0 120]", "-Bold"}, {}});
+  print({"Markup", "markup.txt", true, 2, 0, {"/ImageMatrix [240 0 0 -120 0 120]", "-Bold"}});
 }
 
 // A colour TIFF comes through WIC's converter as 24-bit rows.
 TEST(Print, Images) {
-  print({"Images", "images.txt", true, 1, 0, {"/ImageMatrix [64 0 0 -48 0 48]"}, {}});
+  print({"Images", "images.txt", true, 1, 0, {"/ImageMatrix [64 0 0 -48 0 48]"}});
 }
 
 // A missing image: "Cannot open %1: %2" with its path; the conversion fails after ending the page
 // it had started.
 TEST(Print, MissingImage) {
   const std::string image = host::work("images\\missing.tif");
-  print({"MissingImage",
-         "image-missing.txt",
-         true,
-         1,
-         ERROR_FILE_NOT_FOUND,
-         {},
-         {{EVENTLOG_ERROR_TYPE, 0, 0xC0006D74, {image, host::systemText(ERROR_FILE_NOT_FOUND)}}}});
+  print({"MissingImage", "image-missing.txt", true, 1, ERROR_FILE_NOT_FOUND},
+        {failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, image, ERROR_FILE_NOT_FOUND)});
 }
 
 // A file that is no TIFF: the warning "Cannot convert tiff file %1 to bitmap: %2".
 TEST(Print, ImageThatIsNoTiff) {
   const std::string image = host::work("images\\notes.tif");
-  print({"NoTiff",
-         "image-not-tiff.txt",
-         true,
-         1,
-         ERROR_BAD_FORMAT,
-         {},
-         {{EVENTLOG_WARNING_TYPE, 0, 0x80006DB5, {image, host::systemText(ERROR_BAD_FORMAT)}}}});
+  print({"NoTiff", "image-not-tiff.txt", true, 1, ERROR_BAD_FORMAT},
+        {failure(EVENTLOG_WARNING_TYPE, 0x80006DB5, image, ERROR_BAD_FORMAT)});
 }
 
 // A text file that cannot be opened: no page, the cause, and "Cannot open %1: %2" with the path
-// as given and the system's text, CR LF and all; no path at all is "No text file named".
+// as given and the system's text, CR LF and all; no path at all is "No text file named", with
+// no cause.
 TEST(Reports, TextFilesThatCannotBeOpened) {
   const host::Module module = host::load();
   ASSERT_NE(module.convert, nullptr);
@@ -125,16 +121,23 @@ TEST(Reports, TextFilesThatCannotBeOpened) {
   const RenderParams params = host::a4Page();
   const std::string file = "C:\\no such directory\\..\\missing.txt";
   const std::string directory = "C:\\no such directory\\missing.txt";
-  const std::pair<std::string, host::Event> cases[] = {
-      {file, {EVENTLOG_ERROR_TYPE, 0, 0xC0006D74, {file, host::systemText(ERROR_FILE_NOT_FOUND)}}},
-      {directory,
-       {EVENTLOG_ERROR_TYPE, 0, 0xC0006D74, {directory, host::systemText(ERROR_PATH_NOT_FOUND)}}},
-      {"", {EVENTLOG_ERROR_TYPE, 0, 0xC0006D6A, {}}},
+  const struct {
+    std::string path;
+    DWORD error;
+    host::Event event;
+  } cases[] = {
+      {file, ERROR_FILE_NOT_FOUND,
+       failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, file, ERROR_FILE_NOT_FOUND)},
+      {directory, ERROR_PATH_NOT_FOUND,
+       failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, directory, ERROR_PATH_NOT_FOUND)},
+      {"", 0xDEAD, {EVENTLOG_ERROR_TYPE, 0, 0xC0006D6A, {}}},  // the last error left as it was
   };
-  for (const auto& [path, event] : cases) {
+  for (const auto& [path, error, event] : cases) {
     host::events.clear();
     uint32_t pages = 12345;
+    SetLastError(0xDEAD);
     EXPECT_EQ(module.convert(&params, dc, path.c_str(), 0, nullptr, &pages), 0) << path;
+    EXPECT_EQ(GetLastError(), error) << path;
     EXPECT_EQ(pages, 0u);
     EXPECT_EQ(host::events, std::vector<host::Event>{event});
   }

@@ -44,6 +44,17 @@ void expectRegistered(const std::string& fileName, const std::string& source) {
   EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(types, 7u);
   EXPECT_TRUE(host::events.empty());
+
+  // An event viewer formats the module's entries from the message file the key names, in US
+  // English (check_dll.sh checks every message of both DLLs' tables).
+  const HMODULE messages = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const char* const inserts[] = {"a.txt", "gone"};
+  char text[64] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, messages, 0xC0006D74,
+                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text,
+                 reinterpret_cast<va_list*>(const_cast<char**>(inserts)));
+  EXPECT_STREQ(text, "Cannot open a.txt: gone\r\n");
+  FreeLibrary(messages);
 }
 
 // The registry refuses the key: the module loads and converts all the same, and leaves one error

@@ -73,10 +73,6 @@ case $command in
     wineboot -i >"$logs/wineboot.log" 2>&1 </dev/null || fail "wineboot failed"
     mkdir -p "$pw/images"
     cp "$build/src/Pagewright.dll" "$source_dir"/tests/windows/data/*.txt "$pw/"
-    # The 32-bit module is read as a data file only.
-    if [ -f "$build/../mingw-i686/src/Pagewright.dll" ]; then
-      cp "$build/../mingw-i686/src/Pagewright.dll" "$pw/Pagewright-i686.dll"
-    fi
     # logo.tif: 240 x 120 bilevel, a 4-pixel frame, both diagonals and a 16 x 16 block at (8, 8);
     # colour.tif: 64 x 48 RGB, red in the top-left quarter and blue in the bottom-right one.
     image tiffscaled 240x120 logo.tif "0 120 translate 1 -1 scale 0 0 240 4 rectfill
