@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Wine side of the Windows tests:
 #   wine_tests.sh <build dir> setup       a fresh prefix in <build dir>/wine-prefix: a persistent
-#                                         wineserver, C:\pw with the DLLs, the documents and the
+#                                         wineserver, C:\pw with the DLL, the documents and the
 #                                         test images, and a PostScript printer whose port is a file
 #   wine_tests.sh <build dir> cleanup     stops its wineserver and removes it
 #   wine_tests.sh <build dir> run <exe> [arguments...]    runs a GoogleTest program in the prefix
@@ -40,7 +40,8 @@ run() {
   return "$status"
 }
 
-# The page picture of a pattern in PostScript pixels (200 dpi), from the top left.
+# image <device> <size> <file> <PostScript> [options]: draws an image for C:\pw\images, the
+# PostScript in pixels of 200 dpi.
 image() {
   gs -q -dNOPAUSE -dBATCH -dSAFER -r200 -sDEVICE="$1" -g"$2" "${@:5}" \
     -sOutputFile="$pw/images/$3" -c "0.36 0.36 scale $4 showpage"
@@ -53,8 +54,9 @@ text_of() {
     sed -e 's/\xc2\xa0/ /g' -e 's/\r$//'
 }
 
+# (grep reads a whole string: with grep -q in a pipe, Ghostscript could die writing to it.)
 expect_text() {
-  text_of "$1" | grep -q -F -- "$2" || fail "$1: the text has no \"$2\""
+  grep -q -F -- "$2" <<<"$(text_of "$1")" || fail "$1: the text has no \"$2\""
 }
 
 mkdir -p "$logs" "$output"
@@ -122,7 +124,8 @@ case $command in
       # The page started before the missing image is ended, and reading stops there.
       MissingImage)
         expect_text MissingImage "Before the image."
-        ! text_of MissingImage | grep -q "Never printed" || fail "MissingImage: reading went on"
+        ! grep -q "Never printed" <<<"$(text_of MissingImage)" ||
+          fail "MissingImage: reading went on"
         ;;
       *) fail "no text checks for $1" ;;
     esac
