@@ -80,30 +80,6 @@ TEST(PathStringTest, FileNamePartEndsAtTheLastSeparatorOnly) {
   EXPECT_EQ(fileNamePart(drive), drive);
 }
 
-#if defined(_WIN32)
-
-TEST(PathStringTest, WindowsRules) {
-  EXPECT_EQ(joined(nullptr, "logo"), "logo");
-  EXPECT_EQ(joined("C:\\img", "logo"), "C:\\img\\logo");
-  EXPECT_EQ(joined("C:\\img\\", "logo"), "C:\\img\\logo");
-  EXPECT_EQ(joined("C:\\img", "D:\\pics\\logo"), "D:\\pics\\logo");
-  EXPECT_EQ(joined("C:\\img", "\\\\server\\share\\logo"), "\\\\server\\share\\logo");
-  EXPECT_EQ(joined("C:\\img", "\\logo"), "C:\\img\\\\logo");
-  EXPECT_EQ(joined("C:\\img", "a/b"), "C:\\img\\a/b");
-
-  EXPECT_STREQ(PathString("dir.old\\logo").extension(), "");
-  EXPECT_EQ(withExtension("dir.old\\logo", ".tif"), "dir.old\\logo.tif");
-
-  const char* path = "C:\\dir\\Module.dll";
-  EXPECT_EQ(fileNamePart(path), path + 7);
-  const char* directory = "C:\\dir\\";
-  EXPECT_EQ(fileNamePart(directory), directory + 7);
-  const char* slashed = "dir/Module.dll";
-  EXPECT_EQ(fileNamePart(slashed), slashed);
-}
-
-#else
-
 TEST(PathStringTest, PosixRules) {
   EXPECT_EQ(joined(nullptr, "logo"), "logo");
   EXPECT_EQ(joined("/img", "logo"), "/img/logo");
@@ -127,8 +103,6 @@ TEST(PathStringTest, PosixRules) {
   const char* backslashed = "C:\\dir\\Module.dll";
   EXPECT_EQ(fileNamePart(backslashed), backslashed);
 }
-
-#endif
 
 }  // namespace
 }  // namespace pw
