@@ -13,6 +13,7 @@
 
 #include "encoding.h"
 #include "error_text.h"
+#include "output_target.h"
 #include "report_sink.h"
 
 namespace fs = std::filesystem;
@@ -100,8 +101,11 @@ ConversionResult convertFile(const std::string& input, const std::string& output
     return result;
   }
 
+  const OutputTarget target(output, settings.format);
+  result.problem = target.problem();
+  if (!result.problem.empty()) return result;
   PwFaxDeviceOptions deviceOptions = settings.device;
-  deviceOptions.outputPath = output.c_str();
+  deviceOptions.outputPath = target.devicePath().c_str();
   PwSurface* device = pwCreateFaxDevice(&deviceOptions);
   if (!device) {
     result.problem = "cannot create the fax device: " + lastErrorText(pwGetLastError());
@@ -113,20 +117,21 @@ ConversionResult convertFile(const std::string& input, const std::string& output
   const uint32_t lastError = pwGetLastError();
   uint32_t written = 0;
   uint32_t documentError = 0;
-  const bool haveStatus = pwFaxDeviceStatus(device, &written, &documentError) == 1;
+  (void)pwFaxDeviceStatus(device, &written, &documentError);
 
-  if (!converted) {
+  // The converter does not look at what ending pages and the document returned: the device's
+  // own failure is the cause, also of a conversion that failed at its start.
+  if (documentError != 0) {
+    result.problem = target.failure(documentError, written);
+  } else if (!converted) {
     result.problem = "conversion failed: " + lastErrorText(lastError);
-  } else if (haveStatus && documentError != 0) {
-    // The converter does not look at what ending pages and the document returned.
-    result.problem = "writing " + output + " failed: " + lastErrorText(documentError);
   } else if (pages == 0) {
     result.problem = "no printable text, nothing written";
-  } else if (!pwFaxDeviceCommit(device)) {
-    result.problem = "writing " + output + " failed: " + lastErrorText(pwGetLastError());
   } else {
-    result.ok = true;
+    result.problem = target.keep(device);
+    result.ok = result.problem.empty();
     result.pages = pages;
+    result.written = target.writtenNames(pages);
   }
   // A document not kept is abandoned here, leaving any older output as it was.
   pwDestroySurface(device);

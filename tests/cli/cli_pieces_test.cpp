@@ -161,9 +161,12 @@ TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
   EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
 }
 
-TEST(OutputPlan, PngPagesAreNumberedBesideTheName) {
-  EXPECT_THAT(pngPagePaths("d.x/page", 2), ElementsAre("d.x/page-001.png", "d.x/page-002.png"));
-  EXPECT_EQ(pngPagePath("a.png", 12), "a-012.png");
+TEST(OutputPlan, StandardOutputTakesOneInputInOneFile) {
+  const OutputPlan plan = planOutputs({"a.txt"}, "-", std::nullopt);
+  EXPECT_EQ(plan.format, OutputFormat::kTiff);
+  EXPECT_THAT(plan.outputs, ElementsAre("-"));
+  EXPECT_THAT(planOutputs({"a.txt"}, "-", OutputFormat::kPng).error, HasSubstr("file per page"));
+  EXPECT_THAT(planOutputs({"a.txt", "b.txt"}, "-", std::nullopt).error, HasSubstr("single input"));
 }
 
 }  // namespace

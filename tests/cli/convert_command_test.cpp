@@ -205,7 +205,8 @@ TEST_F(ConvertCommand, UnwritableDestinationFailsWithoutOutput) {
   dir.write("a.txt", "text\n");
   const CommandOutput result = run({"a.txt", "-o", "no/such/dir/a.tif"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("a.txt: conversion failed"));
+  EXPECT_EQ(result.err, "error: a.txt: cannot write no/such/dir/a.tif: directory no/such/dir does "
+                        "not exist\n");
 }
 
 TEST_F(ConvertCommand, InputWithoutTextWritesNothing) {
