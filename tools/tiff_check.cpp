@@ -232,7 +232,8 @@ TiffCheckResult checkTiff(const std::string& path, const ProblemReport& report) 
 }
 
 int runCheckCommand(int argc, const char* const* argv) {
-  CLI::App app{"Checks that TIFF files meet the Class F fax profile", "pagewright check"};
+  CLI::App app{"Checks that TIFF files meet the Class F fax profile and decode cleanly",
+               "pagewright check"};
   std::vector<std::string> files;
   bool quiet = false;
   app.add_option("files", files, "TIFF files to check")->required()->check(CLI::ExistingFile);
