@@ -1,6 +1,7 @@
 #include "output_target.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,20 +45,32 @@ OutputTarget::OutputTarget(std::string output, OutputFormat format)
 }
 
 std::string OutputTarget::problem() const {
-  if (toStandardOutput()) return {};
+  if (toStandardOutput()) {
+    // As compressors do: a fax is no use on a terminal, and its bytes can upset it.
+    return isatty(STDOUT_FILENO) ? "will not write a fax to a terminal; redirect standard output"
+                                 : std::string();
+  }
   std::error_code error;
   const fs::file_status status = fs::status(output_, error);
   // A device or FIFO is written into; its directory does not matter.
   if (isSpecialFile(status)) return {};
   // The document is written beside the file it replaces, wherever a symbolic link leads.
-  fs::path target = fs::exists(status) ? fs::canonical(output_, error) : fs::path(output_);
+  const fs::path target = fs::exists(status) ? fs::canonical(output_, error) : fs::path(output_);
   fs::path directory = target.parent_path();
   if (directory.empty()) directory = ".";
-  if (access(directory.c_str(), W_OK) == 0) return {};
-  const int err = errno;
-  const std::string cause = err == ENOENT    ? "directory " + directory.string() + " does not exist"
-                            : err == ENOTDIR ? directory.string() + " is not a directory"
-                                             : std::strerror(err);
+  struct stat info {};
+  std::string cause;
+  if (stat(directory.c_str(), &info) != 0) {
+    cause = errno == ENOENT    ? "directory " + directory.string() + " does not exist"
+            : errno == ENOTDIR ? "a part of " + directory.string() + " is not a directory"
+                               : std::strerror(errno);
+  } else if (!S_ISDIR(info.st_mode)) {
+    cause = directory.string() + " is not a directory";
+  } else if (access(directory.c_str(), W_OK) != 0) {
+    cause = std::strerror(errno);
+  } else {
+    return {};
+  }
   return "cannot write " + displayName() + ": " + cause;
 }
 

@@ -59,11 +59,10 @@ class PdfWriter final : public PageWriter {
 
   bool open() override {
     if (!out_.create()) return false;
-    // Beside the document's temporary file, wherever the output's target led it.
+    // Beside the document's temporary file, wherever the output's target led it; only its
+    // temporary name is used, so a short one keeps a long output name within NAME_MAX.
     const std::string& temp = out_.tempPath();
-    const std::string& path = options_.path;
-    spool_ = std::make_unique<TempOutput>(temp.substr(0, temp.rfind('/') + 1) +
-                                          path.substr(path.rfind('/') + 1) + ".g4");
+    spool_ = std::make_unique<TempOutput>(temp.substr(0, temp.rfind('/') + 1) + "spool.g4");
     return spool_->create();
   }
 
