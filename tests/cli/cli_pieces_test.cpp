@@ -161,13 +161,5 @@ TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
   EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
 }
 
-TEST(OutputPlan, StandardOutputTakesOneInputInOneFile) {
-  const OutputPlan plan = planOutputs({"a.txt"}, "-", std::nullopt);
-  EXPECT_EQ(plan.format, OutputFormat::kTiff);
-  EXPECT_THAT(plan.outputs, ElementsAre("-"));
-  EXPECT_THAT(planOutputs({"a.txt"}, "-", OutputFormat::kPng).error, HasSubstr("file per page"));
-  EXPECT_THAT(planOutputs({"a.txt", "b.txt"}, "-", std::nullopt).error, HasSubstr("single input"));
-}
-
 }  // namespace
 }  // namespace pw::cli

@@ -149,6 +149,8 @@ TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
       {{"--field", "ToName"}, ""},
       {{"-o", "a.pdf", "--format", "png"}, ""},
       {{"-o", "a.doc"}, ""},
+      {{"-o", "-", "--format", "png"}, "standard output takes one file"},
+      {{"a.txt", "-o", "-"}, "single input"},
       {{"--format", "g3", "--compression", "g4"}, "1-D"},
   };
   for (const Case& c : cases) {
