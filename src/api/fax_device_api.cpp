@@ -91,6 +91,18 @@ FaxDevice* faxDevice(PwSurface* surface) {
   return surface ? dynamic_cast<FaxDevice*>(surface->surface.get()) : nullptr;
 }
 
+// The body of the exports that keep a finished document.
+template <typename Keep>
+int keepDocument(const char* exportName, PwSurface* surface, Keep keep) {
+  return pw::guardExport(exportName, 0, [&] {
+    FaxDevice* device = faxDevice(surface);
+    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
+    if (!keep(*device)) return 0;
+    pw::setLastError(pw::kErrorSuccess);
+    return 1;
+  });
+}
+
 }  // namespace
 
 extern "C" PW_API PwSurface* PW_CALL pwCreateFaxDevice(const PwFaxDeviceOptions* options) {
@@ -137,23 +149,13 @@ extern "C" PW_API int PW_CALL pwSetFontMatchCache(const char* path) {
 }
 
 extern "C" PW_API int PW_CALL pwFaxDeviceCommit(PwSurface* surface) {
-  return pw::guardExport("pwFaxDeviceCommit", 0, [&] {
-    FaxDevice* device = faxDevice(surface);
-    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
-    if (!device->commit()) return 0;
-    pw::setLastError(pw::kErrorSuccess);
-    return 1;
-  });
+  return keepDocument("pwFaxDeviceCommit", surface,
+                      [](FaxDevice& device) { return device.commit(); });
 }
 
 extern "C" PW_API int PW_CALL pwFaxDeviceCommitToDescriptor(PwSurface* surface, int fd) {
-  return pw::guardExport("pwFaxDeviceCommitToDescriptor", 0, [&] {
-    FaxDevice* device = faxDevice(surface);
-    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
-    if (!device->commitTo(fd)) return 0;
-    pw::setLastError(pw::kErrorSuccess);
-    return 1;
-  });
+  return keepDocument("pwFaxDeviceCommitToDescriptor", surface,
+                      [fd](FaxDevice& device) { return device.commitTo(fd); });
 }
 
 extern "C" PW_API int PW_CALL pwFaxDeviceAbandon(PwSurface* surface) {
