@@ -50,7 +50,7 @@ int runConversions(const std::vector<std::string>& inputs, const std::vector<std
     for (std::size_t i = next++; i < inputs.size(); i = next++) {
       results[i] = convertFile(inputs[i], outputs[i], shared, console);
       if (results[i].ok) {
-        console.result(outputs[i] + ": " + pagesText(results[i].pages));
+        console.result(results[i].written + ": " + pagesText(results[i].pages));
       } else {
         console.message(Severity::kError, inputs[i] + ": " + results[i].problem);
       }

@@ -46,6 +46,7 @@ bool Console::admits(Severity severity) const {
 
 void Console::result(const std::string& line) {
   if (verbosity_ == Verbosity::kQuiet) return;
+  if (resultsOnStandardError_) return writeErrorLine(line);
   std::lock_guard lock(mutex_);
   clearBar();
   std::fprintf(stdout, "%s\n", line.c_str());

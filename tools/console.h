@@ -19,6 +19,8 @@ class Console {
 
   /// A result line on standard output ("letter.tif: 2 pages"); quiet runs print none.
   void result(const std::string& line);
+  /// Sends result lines to standard error, for runs whose fax goes to standard output.
+  void resultsOnStandardError() { resultsOnStandardError_ = true; }
   /// "error: text" and the like on standard error, when the verbosity admits the severity.
   void message(Severity severity, const std::string& text);
   /// A plain line on standard error, such as a summary; quiet runs print none.
@@ -40,6 +42,7 @@ class Console {
   std::mutex mutex_;
   Verbosity verbosity_;
   bool progressAllowed_;
+  bool resultsOnStandardError_ = false;
   bool barShown_ = false;
   std::size_t total_ = 0;
   std::size_t done_ = 0;

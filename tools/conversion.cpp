@@ -8,12 +8,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <sstream>
 
 #include "encoding.h"
 #include "error_text.h"
+#include "output_target.h"
 #include "report_sink.h"
 
 namespace fs = std::filesystem;
@@ -76,54 +76,6 @@ class TranscodedCopy {
   std::string path_;
 };
 
-bool onePerPage(OutputFormat format) {
-  return format == OutputFormat::kPng || format == OutputFormat::kG3;
-}
-
-std::string pageFile(const std::string& output, OutputFormat format, uint32_t page) {
-  return format == OutputFormat::kG3 ? g3PagePath(output, page) : pngPagePath(output, page);
-}
-
-std::vector<std::string> outputFiles(const std::string& output, OutputFormat format,
-                                     uint32_t pages) {
-  if (!onePerPage(format)) return {output};
-  std::vector<std::string> files;
-  for (uint32_t page = 1; page <= pages; ++page) files.push_back(pageFile(output, format, page));
-  return files;
-}
-
-using FileTimes = std::map<std::string, fs::file_time_type>;
-
-// The outputs present before a conversion, so that a failure never removes an older file.
-FileTimes existingOutputs(const std::string& output, OutputFormat format) {
-  FileTimes times;
-  std::error_code error;
-  if (!onePerPage(format)) {
-    const fs::file_time_type time = fs::last_write_time(output, error);
-    if (!error) times.emplace(output, time);
-    return times;
-  }
-  for (uint32_t page = 1;; ++page) {
-    const std::string path = pageFile(output, format, page);
-    const fs::file_time_type time = fs::last_write_time(path, error);
-    if (error) break;
-    times.emplace(path, time);
-  }
-  return times;
-}
-
-// Removes what this conversion wrote: files that are new or changed since `before`.
-void removeNewOutputs(const std::string& output, OutputFormat format, uint32_t pages,
-                      const FileTimes& before) {
-  for (const std::string& path : outputFiles(output, format, pages)) {
-    std::error_code error;
-    const fs::file_time_type written = fs::last_write_time(path, error);
-    if (error) continue;
-    const auto old = before.find(path);
-    if (old == before.end() || old->second != written) fs::remove(path, error);
-  }
-}
-
 }  // namespace
 
 ConversionResult convertFile(const std::string& input, const std::string& output,
@@ -149,36 +101,40 @@ ConversionResult convertFile(const std::string& input, const std::string& output
     return result;
   }
 
+  const OutputTarget target(output, settings.format);
+  result.problem = target.problem();
+  if (!result.problem.empty()) return result;
   PwFaxDeviceOptions deviceOptions = settings.device;
-  deviceOptions.outputPath = output.c_str();
+  deviceOptions.outputPath = target.devicePath().c_str();
   PwSurface* device = pwCreateFaxDevice(&deviceOptions);
   if (!device) {
     result.problem = "cannot create the fax device: " + lastErrorText(pwGetLastError());
     return result;
   }
-  const FileTimes before = existingOutputs(output, settings.format);
   uint32_t pages = 0;
   const int converted =
       pagewright(&settings.params, device, textPath.c_str(), 0, settings.fields, &pages);
   const uint32_t lastError = pwGetLastError();
   uint32_t written = 0;
   uint32_t documentError = 0;
-  const bool haveStatus = pwFaxDeviceStatus(device, &written, &documentError) == 1;
-  pwDestroySurface(device);
+  (void)pwFaxDeviceStatus(device, &written, &documentError);
 
-  if (!converted) {
+  // The converter does not look at what ending pages and the document returned: the device's
+  // own failure is the cause, also of a conversion that failed at its start.
+  if (documentError != 0) {
+    result.problem = target.failure(documentError, written);
+  } else if (!converted) {
     result.problem = "conversion failed: " + lastErrorText(lastError);
-  } else if (haveStatus && documentError != 0) {
-    // The converter does not look at what ending pages and the document returned.
-    result.problem = "writing " + output + " failed: " + lastErrorText(documentError);
   } else if (pages == 0) {
     result.problem = "no printable text, nothing written";
   } else {
-    result.ok = true;
+    result.problem = target.keep(device);
+    result.ok = result.problem.empty();
     result.pages = pages;
-    return result;
+    result.written = target.writtenNames(pages);
   }
-  removeNewOutputs(output, settings.format, std::max(pages, written), before);
+  // A document not kept is abandoned here, leaving any older output as it was.
+  pwDestroySurface(device);
   return result;
 }
 

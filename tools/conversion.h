@@ -27,10 +27,12 @@ struct ConversionSettings {
 struct ConversionResult {
   bool ok = false;
   uint32_t pages = 0;
+  std::string written;  ///< the files written ("fax.tif", "m-001.png ... m-003.png")
   std::string problem;  ///< why it failed, naming the last-error value's text
 };
 
-/// Converts input to output. Reports and warnings go to console; the result line is left to the
+/// Converts input to output (a path or kStandardOutput); an older output is replaced only when
+/// the conversion succeeds. Reports and warnings go to console; the result line is left to the
 /// caller.
 ConversionResult convertFile(const std::string& input, const std::string& output,
                              const ConversionSettings& settings, Console& console);

@@ -14,11 +14,12 @@ struct CodeErrno {
 
 // The Win32 codes the module and the fax device leave, each with the errno of the same meaning.
 constexpr CodeErrno kCodes[] = {
-    {2, ENOENT},   {3, ENOENT},      {4, EMFILE},    {5, EACCES},   {6, EBADF},
-    {8, ENOMEM},   {14, ENOMEM},     {19, EROFS},    {29, EIO},     {30, EIO},
-    {32, ETXTBSY}, {33, EAGAIN},     {50, ENOTSUP},  {80, EEXIST},  {87, EINVAL},
-    {112, ENOSPC}, {145, ENOTEMPTY}, {170, EBUSY},   {183, EEXIST}, {206, ENAMETOOLONG},
-    {223, EFBIG},  {267, EISDIR},    {1113, EILSEQ}, {1921, ELOOP},
+    {2, ENOENT},         {3, ENOENT},   {4, EMFILE},      {5, EACCES},      {6, EBADF},
+    {8, ENOMEM},         {14, ENOMEM},  {19, EROFS},      {29, EIO},        {30, EIO},
+    {32, ETXTBSY},       {33, EAGAIN},  {50, ENOTSUP},    {80, EEXIST},     {87, EINVAL},
+    {109, EPIPE},        {112, ENOSPC}, {145, ENOTEMPTY}, {170, EBUSY},     {183, EEXIST},
+    {206, ENAMETOOLONG}, {223, EFBIG},  {267, EISDIR},    {995, ECANCELED}, {1113, EILSEQ},
+    {1921, ELOOP},
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "console.h"
 #include "conversion.h"
 #include "encoding.h"
+#include "interruption.h"
 #include "job_fields.h"
 #include "options.h"
 #include "output_paths.h"
@@ -70,20 +71,6 @@ RenderParams renderParams(const ConvertOptions& options) {
   return params;
 }
 
-uint32_t deviceFormat(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::kPdf:
-      return PW_FAX_FORMAT_PDF;
-    case OutputFormat::kPng:
-      return PW_FAX_FORMAT_PNG;
-    case OutputFormat::kG3:
-      return PW_FAX_FORMAT_G3;
-    case OutputFormat::kTiff:
-      break;
-  }
-  return PW_FAX_FORMAT_TIFF;
-}
-
 std::string settingsLine(const ConvertOptions& options, const char* codePage) {
   std::string line =
       "font " + options.fontFace + " " + std::to_string(options.fontPoints) + " pt" +
@@ -140,6 +127,7 @@ int convert(const ConvertOptions& options) {
 
   const OutputPlan plan = planOutputs(options.inputs, options.output, options.format);
   if (!plan.error.empty()) return usageError(plan.error);
+  if (options.output == kStandardOutput) console.resultsOnStandardError();
   if (plan.createDirectory) {
     std::error_code error;
     std::filesystem::create_directories(plan.directory, error);
@@ -151,7 +139,7 @@ int convert(const ConvertOptions& options) {
   }
 
   settings.params = renderParams(options);
-  settings.device.format = deviceFormat(plan.format);
+  settings.device.format = deviceFormatOf(plan.format);
   settings.device.resolution = options.resolution;
   settings.device.compression = options.compression;
   settings.device.paper = options.paper.devicePaper;
@@ -167,6 +155,7 @@ int convert(const ConvertOptions& options) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "check") == 0) return runCheckCommand(argc - 1, argv + 1);
+  handleInterruptions();
   const ParseResult parsed = parseConvertCommandLine(argc, argv);
   if (!parsed.options) return parsed.exitStatus;
   return convert(*parsed.options);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "pagewright/fax_device.h"
@@ -72,8 +73,33 @@ std::string fieldNameList() {
 std::string footer() {
   return "Field names:\n  " + fieldNameList() +
          "\n\nChecking a fax file:\n  pagewright check FILE.tif...   (pagewright check --help)\n"
+         "\nOutputs:\n"
+         "  A failed conversion leaves an existing output as it was; a successful one\n"
+         "  replaces it, keeping its permission bits (a symbolic link is followed, a device or\n"
+         "  FIFO written into). PNG and G3 write a file per page, NAME-001.png or NAME.001 on\n"
+         "  (four digits from 1000 pages), and remove the files of the same name beyond the\n"
+         "  last page, left by an earlier, longer run.\n"
          "\nReports of the converter are printed on standard error and also written to the\n"
-         "system log. Exit status: 0 converted, 1 a conversion failed, 2 bad usage.";
+         "system log. Exit status: 0 converted, 1 a conversion failed, 2 bad usage; 128 + N on\n"
+         "signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP, 141 SIGPIPE), leaving no partial file.";
+}
+
+// Why a paper that parsePaper refused is refused: a size beyond the device's limits is named as
+// that limit.
+std::string paperProblem(const std::string& text) {
+  const std::size_t by = lowered(text).find('x');
+  if (by != std::string::npos) {
+    const unsigned long width = std::strtoul(text.c_str(), nullptr, 10);
+    const unsigned long height = std::strtoul(text.c_str() + by + 1, nullptr, 10);
+    if (height > kMaxCustomHeightMm) {
+      return "'" + text + "' is longer than " + std::to_string(kMaxCustomHeightMm) +
+             " mm, the longest page the fax device draws";
+    }
+    if (width > kMaxWidthMm) {
+      return "'" + text + "' is wider than " + std::to_string(kMaxWidthMm) + " mm, the widest page";
+    }
+  }
+  return "unknown paper '" + text + "'";
 }
 
 // Checks that need several options at once; returns an error message or empty.
@@ -162,8 +188,8 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
 
   app.add_option("inputs", options.inputs, "Text files to convert")->required()->default_str("");
   app.add_option("-o,--output", options.output,
-                 "Output file, or the directory for several inputs (created when missing); "
-                 "default: beside each input");
+                 "Output file (- for standard output: TIFF, or PDF with --format pdf), or the "
+                 "directory for several inputs (created when missing); default: beside each input");
   app.add_option("--format", format,
                  "tiff, pdf, png or g3 (raw G3 pages OUTPUT.001, OUTPUT.002, ... for mgetty and "
                  "efax); default: from the output's extension")
@@ -188,7 +214,7 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   app.add_option("--paper", paper, "a4, letter, legal, b4 or WxH in millimetres (215.9x279.4)")
       ->check(CLI::Validator(
           [](std::string& value) {
-            return parsePaper(value) ? std::string() : "unknown paper '" + value + "'";
+            return parsePaper(value) ? std::string() : paperProblem(value);
           },
           "PAPER"));
 

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <map>
+
+#include "pagewright/fax_device.h"
 
 namespace fs = std::filesystem;
 
@@ -18,15 +19,37 @@ std::string lowered(std::string text) {
   return text;
 }
 
-std::string formatName(OutputFormat format) {
-  return format == OutputFormat::kG3 ? "g3" : extensionOf(format) + 1;
-}
-
 bool namesDirectory(const std::string& output) {
   if (output.empty()) return false;
   if (output.back() == '/') return true;
   std::error_code error;
   return fs::is_directory(output, error);
+}
+
+struct FormatTraits {
+  OutputFormat format;
+  const char* name;
+  const char* extension;  // "" for G3, whose output names its pages' files as it is
+  uint32_t deviceFormat;
+  bool filePerPage;
+};
+
+constexpr FormatTraits kFormats[] = {
+    {OutputFormat::kTiff, "tif", ".tif", PW_FAX_FORMAT_TIFF, false},
+    {OutputFormat::kPdf, "pdf", ".pdf", PW_FAX_FORMAT_PDF, false},
+    {OutputFormat::kPng, "png", ".png", PW_FAX_FORMAT_PNG, true},
+    {OutputFormat::kG3, "g3", "", PW_FAX_FORMAT_G3, true},
+};
+
+const FormatTraits& traitsOf(OutputFormat format) {
+  for (const FormatTraits& traits : kFormats) {
+    if (traits.format == format) return traits;
+  }
+  return kFormats[0];
+}
+
+std::string formatName(OutputFormat format) {
+  return traitsOf(format).name;
 }
 
 }  // namespace
@@ -49,22 +72,32 @@ std::optional<OutputFormat> formatOfName(const std::string& name) {
 }
 
 const char* extensionOf(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::kPdf:
-      return ".pdf";
-    case OutputFormat::kPng:
-      return ".png";
-    case OutputFormat::kG3:
-      return "";
-    case OutputFormat::kTiff:
-      break;
-  }
-  return ".tif";
+  return traitsOf(format).extension;
+}
+
+uint32_t deviceFormatOf(OutputFormat format) {
+  return traitsOf(format).deviceFormat;
+}
+
+bool writesFilePerPage(OutputFormat format) {
+  return traitsOf(format).filePerPage;
 }
 
 OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string& output,
                        std::optional<OutputFormat> format) {
   OutputPlan plan;
+  if (output == kStandardOutput) {
+    plan.format = format.value_or(OutputFormat::kTiff);
+    if (inputs.size() > 1) {
+      plan.error = "-o - writes a single input to standard output";
+    } else if (writesFilePerPage(plan.format)) {
+      plan.error = "-o -: " + formatName(plan.format) +
+                   " writes a file per page, standard output takes one file (tiff or pdf)";
+    } else {
+      plan.outputs.push_back(output);
+    }
+    return plan;
+  }
   const bool intoDirectory = inputs.size() > 1 || namesDirectory(output);
   if (!intoDirectory && !output.empty() && format == OutputFormat::kG3) {
     plan.format = *format;
@@ -107,28 +140,6 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
     plan.outputs.push_back(path);
   }
   return plan;
-}
-
-std::string pngPagePath(const std::string& output, unsigned page) {
-  const fs::path path(output);
-  const std::string extension =
-      path.has_extension() ? path.extension().string() : std::string(".png");
-  const fs::path stem = path.has_extension() ? fs::path(output).replace_extension() : path;
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "-%03u", page);
-  return stem.string() + digits + extension;
-}
-
-std::vector<std::string> pngPagePaths(const std::string& output, unsigned pageCount) {
-  std::vector<std::string> pages;
-  for (unsigned page = 1; page <= pageCount; ++page) pages.push_back(pngPagePath(output, page));
-  return pages;
-}
-
-std::string g3PagePath(const std::string& output, unsigned page) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, ".%03u", page);
-  return output + digits;
 }
 
 }  // namespace pw::cli

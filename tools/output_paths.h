@@ -1,6 +1,7 @@
 // Where each conversion writes: the format named by an extension, and one output per input.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,12 @@ std::optional<OutputFormat> formatOfPath(const std::string& path);
 std::optional<OutputFormat> formatOfName(const std::string& name);  ///< "tiff", "pdf", "png", "g3"
 /// ".tif", ".pdf", ".png"; "" for G3, whose output names its pages' files without an extension.
 const char* extensionOf(OutputFormat format);
+uint32_t deviceFormatOf(OutputFormat format);  ///< PW_FAX_FORMAT_...
+/// Whether the format writes a file per page rather than one file.
+bool writesFilePerPage(OutputFormat format);
+
+/// The output name that stands for standard output.
+inline constexpr char kStandardOutput[] = "-";
 
 struct OutputPlan {
   OutputFormat format = OutputFormat::kTiff;
@@ -23,18 +30,11 @@ struct OutputPlan {
   std::string directory;
 };
 
-/// Plans the outputs: a single input writes to output (or beside itself when output is empty);
-/// several inputs, or an output that is a directory or ends in "/", write stem + extension into
-/// that directory. Two inputs that would write the same file are an error. A G3 output is the
-/// name its pages' files begin with, whatever it ends in.
+/// Plans the outputs: a single input writes to output (or beside itself when output is empty;
+/// "-" is standard output, TIFF unless --format says otherwise); several inputs, or an output
+/// that is a directory or ends in "/", write stem + extension into that directory. Two inputs
+/// that would write the same file are an error. A G3 output is the name its pages' files begin
+/// with, whatever it ends in.
 OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string& output,
                        std::optional<OutputFormat> format);
-
-/// The file of page `page` (1-based) of a PNG output: "name-001.png", ...
-std::string pngPagePath(const std::string& output, unsigned page);
-/// The files of a PNG output of pageCount pages.
-std::vector<std::string> pngPagePaths(const std::string& output, unsigned pageCount);
-/// The file of page `page` (1-based) of a G3 output: "name.001", ...
-std::string g3PagePath(const std::string& output, unsigned page);
-
 }  // namespace pw::cli

@@ -7,7 +7,11 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <regex>
+#include <vector>
 
 namespace pw::cli {
 
@@ -17,19 +21,39 @@ constexpr uint32_t kFaxWidth = 1728;
 constexpr float kDpiX = 204;
 constexpr float kDpiFine = 196;
 constexpr float kDpiNormal = 98;
-constexpr float kDpiTolerance = 2;     // writers round 7.7 and 3.85 lines per mm differently
-constexpr unsigned kMaxPages = 10000;  // a guard against directory loops in hostile files
+constexpr float kDpiTolerance = 2;  // writers round 7.7 and 3.85 lines per mm differently
 constexpr int kUsageStatus = 2;
 
-int collectMessage(TIFF*, void* user, const char* module, const char* format, va_list args) {
+// libtiff's messages, kept until the check reports them. Warnings count only while pages are
+// decoded, where a line of the wrong length is what makes fax software give up.
+struct Messages {
+  std::vector<std::string> pending;
+  bool keepWarnings = false;
+
+  // The first message since the last call, if any; the rest are dropped.
+  std::optional<std::string> take() {
+    std::optional<std::string> first;
+    if (!pending.empty()) first = pending.front();
+    pending.clear();
+    return first;
+  }
+};
+
+// The module is a function or the file's name, which the check's own lines already give.
+void keep(Messages* messages, const char* format, va_list args) {
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
-  auto* messages = static_cast<std::vector<std::string>*>(user);
-  messages->push_back(module && *module ? std::string(module) + ": " + text : std::string(text));
+  messages->pending.emplace_back(text);
+}
+
+int collectError(TIFF*, void* user, const char*, const char* format, va_list args) {
+  keep(static_cast<Messages*>(user), format, args);
   return 1;  // handled: nothing reaches libtiff's default handler on stderr
 }
 
-int ignoreMessage(TIFF*, void*, const char*, const char*, va_list) {
+int collectWarning(TIFF*, void* user, const char*, const char* format, va_list args) {
+  auto* messages = static_cast<Messages*>(user);
+  if (messages->keepWarnings) keep(messages, format, args);
   return 1;
 }
 
@@ -59,10 +83,11 @@ bool near(float value, float wanted) {
   return std::fabs(value - wanted) <= kDpiTolerance;
 }
 
-// Appends the problems of the current directory, page `page` (1-based) of `total`.
-void checkPage(TIFF* tiff, unsigned page, unsigned total, std::vector<std::string>& problems) {
+// Reports the problems of the current directory, page `page` (1-based) of `total`.
+void checkPage(TIFF* tiff, unsigned page, unsigned total,
+               const std::function<void(const std::string&)>& report) {
   const std::string where = "page " + std::to_string(page) + ": ";
-  auto problem = [&](const std::string& text) { problems.push_back(where + text); };
+  auto problem = [&](const std::string& text) { report(where + text); };
 
   uint32_t width = 0;
   if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width)) {
@@ -136,41 +161,79 @@ void checkPage(TIFF* tiff, unsigned page, unsigned total, std::vector<std::strin
   }
 }
 
+// Decodes every row of the current page; the first row that fails and why, or nullopt.
+std::optional<std::string> decodeFailure(TIFF* tiff, Messages& messages) {
+  uint32_t rows = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &rows);
+  const tmsize_t size = TIFFScanlineSize(tiff);
+  if (size <= 0) return "cannot be decoded: " + messages.take().value_or("no row size");
+  std::vector<uint8_t> row(static_cast<size_t>(size));
+  messages.keepWarnings = true;
+  std::optional<std::string> failure;
+  for (uint32_t y = 0; y < rows && !failure; ++y) {
+    const bool read = TIFFReadScanline(tiff, row.data(), y, 0) >= 0;
+    std::optional<std::string> message = messages.take();
+    if (!read || message) {
+      // libtiff counts lines from 0 within the strip; the report counts rows from 1, as pages.
+      static const std::regex kLibtiffLine(" at line [0-9]+ of (strip|tile) [0-9]+");
+      failure = "row " + std::to_string(y + 1) + " cannot be decoded: " +
+                std::regex_replace(message.value_or("libtiff gives no reason"), kLibtiffLine, "");
+    }
+  }
+  messages.keepWarnings = false;
+  return failure;
+}
+
 }  // namespace
 
-TiffCheckResult checkTiff(const std::string& path) {
+TiffCheckResult checkTiff(const std::string& path, const ProblemReport& report) {
   TiffCheckResult result;
-  std::vector<std::string> messages;
+  auto problem = [&](const std::string& text) {
+    ++result.problems;
+    report(text);
+  };
+  Messages messages;
   std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> openOptions(TIFFOpenOptionsAlloc(),
                                                                            TIFFOpenOptionsFree);
-  TIFFOpenOptionsSetErrorHandlerExtR(openOptions.get(), collectMessage, &messages);
-  TIFFOpenOptionsSetWarningHandlerExtR(openOptions.get(), ignoreMessage, nullptr);
+  TIFFOpenOptionsSetErrorHandlerExtR(openOptions.get(), collectError, &messages);
+  TIFFOpenOptionsSetWarningHandlerExtR(openOptions.get(), collectWarning, &messages);
   std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(path.c_str(), "r", openOptions.get()));
   if (!tiff) {
-    result.problems.push_back(messages.empty() ? "cannot open the file" : messages.back());
+    problem(messages.take().value_or("cannot open the file"));
     return result;
   }
   result.opened = true;
 
-  // PageNumber must hold the total, so count the pages before checking any.
-  unsigned total = 0;
-  do {
-    ++total;
-  } while (total < kMaxPages && TIFFReadDirectory(tiff.get()));
+  // PageNumber must hold the total, so count the pages before checking any. libtiff stops at a
+  // directory chain that loops back.
+  const unsigned total = TIFFNumberOfDirectories(tiff.get());
+  if (const auto message = messages.take()) problem("libtiff: " + *message);
   result.pages = total;
+  // Pages are read in order, one directory at a time, so that memory does not grow with them.
+  bool decoding = true;
   for (unsigned page = 1; page <= total; ++page) {
-    if (!TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page - 1))) {
-      result.problems.push_back("page " + std::to_string(page) + ": cannot be read");
+    const bool read = page == 1 ? TIFFSetDirectory(tiff.get(), 0) : TIFFReadDirectory(tiff.get());
+    const std::string where = "page " + std::to_string(page) + ": ";
+    if (!read) {
+      problem(where + messages.take().value_or("cannot be read"));
       break;
     }
-    checkPage(tiff.get(), page, total, result.problems);
+    if (const auto message = messages.take()) problem(where + "libtiff: " + *message);
+    checkPage(tiff.get(), page, total, problem);
+    // Only the first page that fails to decode is reported; later ones rarely add anything.
+    if (decoding && !TIFFIsTiled(tiff.get())) {
+      if (const auto failure = decodeFailure(tiff.get(), messages)) {
+        problem(where + *failure);
+        decoding = false;
+      }
+    }
   }
-  for (const std::string& message : messages) result.problems.push_back("libtiff: " + message);
   return result;
 }
 
 int runCheckCommand(int argc, const char* const* argv) {
-  CLI::App app{"Checks that TIFF files meet the Class F fax profile", "pagewright check"};
+  CLI::App app{"Checks that TIFF files meet the Class F fax profile and decode cleanly",
+               "pagewright check"};
   std::vector<std::string> files;
   bool quiet = false;
   app.add_option("files", files, "TIFF files to check")->required()->check(CLI::ExistingFile);
@@ -187,8 +250,10 @@ int runCheckCommand(int argc, const char* const* argv) {
 
   int status = 0;
   for (const std::string& file : files) {
-    const TiffCheckResult result = checkTiff(file);
-    if (result.problems.empty()) {
+    const TiffCheckResult result = checkTiff(file, [&file](const std::string& problem) {
+      std::printf("%s: %s\n", file.c_str(), problem.c_str());
+    });
+    if (result.problems == 0) {
       if (!quiet) {
         std::printf("%s: OK, Class F, %u %s\n", file.c_str(), result.pages,
                     result.pages == 1 ? "page" : "pages");
@@ -196,11 +261,8 @@ int runCheckCommand(int argc, const char* const* argv) {
       continue;
     }
     status = 1;
-    for (const std::string& problem : result.problems) {
-      std::printf("%s: %s\n", file.c_str(), problem.c_str());
-    }
-    std::printf("%s: not Class F, %zu %s\n", file.c_str(), result.problems.size(),
-                result.problems.size() == 1 ? "problem" : "problems");
+    std::printf("%s: not Class F, %zu %s\n", file.c_str(), result.problems,
+                result.problems == 1 ? "problem" : "problems");
   }
   std::fflush(stdout);
   return status;

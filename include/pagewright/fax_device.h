@@ -2,7 +2,8 @@
  * writes them as a TIFF Class F file, a PDF file or PNG previews.
  *
  * Create the device with pwCreateFaxDevice, pass it as the dc of pagewright(), read the outcome
- * with pwFaxDeviceStatus and release it with pwDestroySurface.
+ * with pwFaxDeviceStatus, keep the document with pwFaxDeviceCommit when the conversion succeeded
+ * (or drop it with pwFaxDeviceAbandon) and release the device with pwDestroySurface.
  */
 #ifndef PAGEWRIGHT_FAX_DEVICE_H
 #define PAGEWRIGHT_FAX_DEVICE_H
@@ -20,10 +21,11 @@ extern "C" {
 /* Output formats. */
 #define PW_FAX_FORMAT_TIFF 0u /**< one multi-page TIFF Class F file */
 #define PW_FAX_FORMAT_PDF 1u  /**< one PDF, each page a CCITT Group 4 image */
-#define PW_FAX_FORMAT_PNG 2u  /**< one PNG per page: "name-001.png", "name-002.png", ... */
+#define PW_FAX_FORMAT_PNG 2u  /**< one PNG per page, named as pwFaxOutputFileName says */
 /** One raw G3 file per page, as mgetty+sendfax and efax send them: "name.001", "name.002", ...
- *  (outputPath is the name before the dot). Each holds the page in T.4 1-D coding, most
- *  significant bit first, an EOL before every line and RTC at the end; no header. */
+ *  (outputPath is the name before the dot; see pwFaxOutputFileName). Each holds the page in T.4
+ *  1-D coding, most significant bit first, an EOL before every line and RTC at the end; no
+ *  header. */
 #define PW_FAX_FORMAT_G3 3u
 
 /* Vertical resolutions; horizontally the device always has 204 dots per inch. */
@@ -49,9 +51,13 @@ extern "C" {
 /** How a fax device renders and where it writes. Zero-initialised members select TIFF, fine
  *  resolution, Group 3 1-D and A4. */
 typedef struct PwFaxDeviceOptions {
-  /** The output file. It appears only when the document ends successfully; a file of that name
-   *  is then replaced. For PNG and G3 this names the pages, see PW_FAX_FORMAT_PNG and
-   *  PW_FAX_FORMAT_G3; the files of an older document's further pages are then removed. */
+  /** The output file. The document is written under a temporary name in the same directory
+   *  and reaches outputPath only when the host keeps it (pwFaxDeviceCommit); a failed or
+   *  abandoned document leaves any file of that name as it was. Kept, it replaces a regular
+   *  file, which keeps its permission bits (and its owner where the process may set it); a
+   *  symbolic link is followed and its target replaced; a character device or FIFO is written
+   *  into, never replaced (the document waits in $TMPDIR, else /tmp, meanwhile). For PNG and G3
+   *  this names the pages, see pwFaxOutputFileName. */
   const char* outputPath;
   uint32_t format;        /**< PW_FAX_FORMAT_... */
   uint32_t resolution;    /**< PW_FAX_RESOLUTION_... */
@@ -86,6 +92,46 @@ PW_API int PW_CALL pwFaxDeviceStatus(const PwSurface* surface, uint32_t* pagesWr
  *  Null or empty, the default, keeps matches in this process only. Applies to the whole
  *  process. Returns 1. */
 PW_API int PW_CALL pwSetFontMatchCache(const char* path);
+
+/** Keeps the document that the device's last EndDoc finished: puts it at outputPath as
+ *  PwFaxDeviceOptions describes. Until then it waits under temporary names; the next StartDoc,
+ *  pwFaxDeviceAbandon and pwDestroySurface abandon it, so that a host that does not commit never
+ *  touches an existing file. A document without pages leaves no file. A document of page files
+ *  (PNG, G3) also removes the files of the same naming beyond its last page, or numbered with
+ *  another width, left by an earlier, longer document, so that they hold exactly its pages.
+ *  Returns 1. Returns 0 with last error: the document's own failure (as pwFaxDeviceStatus gives
+ *  it) when it failed; 1 when no finished document waits (EndDoc not reached, or the document
+ *  already kept or abandoned); 6 when surface is not a fax device; 995 after
+ *  pwAbandonAllFaxOutputs; else the cause (5, 112, ...), and the document is abandoned. */
+PW_API int PW_CALL pwFaxDeviceCommit(PwSurface* surface);
+
+/** As pwFaxDeviceCommit, but writes the finished document to the open descriptor fd from its
+ *  position (standard output, a pipe, a socket); nothing is created at outputPath, whose
+ *  directory only holds the temporary file. The last errors of pwFaxDeviceCommit, and 50 for
+ *  PNG and G3 (several files), 109 when fd is a pipe that nobody reads. */
+PW_API int PW_CALL pwFaxDeviceCommitToDescriptor(PwSurface* surface, int fd);
+
+/** Removes the document that the device's last EndDoc finished, if one waits. Returns 1, or 0
+ *  with last error 6 when surface is not a fax device. */
+PW_API int PW_CALL pwFaxDeviceAbandon(PwSurface* surface);
+
+/** Removes the temporary files of every fax device of the process, finished documents included,
+ *  and makes every later StartDoc and commit fail with last error 995, so that a host that leaves
+ *  on a signal leaves nothing behind: block the signals in every thread, wait for them on a
+ *  thread of their own (sigwait), call this there and _exit. A commit in progress completes
+ *  first. Safe from any thread, but not from a signal handler. */
+PW_API void PW_CALL pwAbandonAllFaxOutputs(void);
+
+/** The name of the file that holds page `page` (1-based) of a document of pageCount pages written
+ *  to outputPath: outputPath itself for TIFF and PDF; for PNG "dir/name-NNN.ext" (".png" when
+ *  outputPath has no extension), for G3 "outputPath.NNN": the page number padded with zeros to
+ *  the digits of pageCount and at least three, so that the names sort in page order:
+ *  "fax-001.png", "fax-0001.png" ... "fax-1000.png".
+ *  Writes the name and a terminating zero to buffer when size allows and returns the name's
+ *  length, as snprintf; 0 with last error 87 for a null path, an unknown format, or a page
+ *  outside 1 to pageCount. */
+PW_API uint32_t PW_CALL pwFaxOutputFileName(const char* outputPath, uint32_t format, uint32_t page,
+                                            uint32_t pageCount, char* buffer, uint32_t size);
 
 /** The code page in which the device draws bytes 128 to 255 for a font record's lfCharSet, as an
  *  iconv name: "WINDOWS-1252" for 0 (ANSI) and for sets without a single-byte code page,

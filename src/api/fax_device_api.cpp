@@ -2,6 +2,8 @@
 #include "pagewright/fax_device.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "platform/last_error.h"
 #include "raster/fax_device.h"
 #include "raster/library_versions.h"
+#include "raster/output/temp_output.h"
 #include "raster/text/code_page.h"
 #include "raster/text/font_matcher.h"
 
@@ -29,26 +32,31 @@ int automaticEncoderThreads() {
   return static_cast<int>(std::min(cores, kMaxAutomaticEncoderThreads));
 }
 
+bool readFormat(uint32_t format, pw::OutputFormat* out) {
+  using pw::OutputFormat;
+  switch (format) {
+    case PW_FAX_FORMAT_TIFF:
+      *out = OutputFormat::kTiff;
+      return true;
+    case PW_FAX_FORMAT_PDF:
+      *out = OutputFormat::kPdf;
+      return true;
+    case PW_FAX_FORMAT_PNG:
+      *out = OutputFormat::kPng;
+      return true;
+    case PW_FAX_FORMAT_G3:
+      *out = OutputFormat::kG3;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
   using namespace pw;
   if (!in.outputPath || !*in.outputPath) return false;
   out->outputPath = in.outputPath;
-  switch (in.format) {
-    case PW_FAX_FORMAT_TIFF:
-      out->format = OutputFormat::kTiff;
-      break;
-    case PW_FAX_FORMAT_PDF:
-      out->format = OutputFormat::kPdf;
-      break;
-    case PW_FAX_FORMAT_PNG:
-      out->format = OutputFormat::kPng;
-      break;
-    case PW_FAX_FORMAT_G3:
-      out->format = OutputFormat::kG3;
-      break;
-    default:
-      return false;
-  }
+  if (!readFormat(in.format, &out->format)) return false;
   if (in.resolution > PW_FAX_RESOLUTION_NORMAL) return false;
   out->fineResolution = in.resolution == PW_FAX_RESOLUTION_FINE;
   switch (in.compression) {
@@ -77,6 +85,22 @@ bool readOptions(const PwFaxDeviceOptions& in, pw::FaxDeviceOptions* out) {
     return false;
   }
   return true;
+}
+
+FaxDevice* faxDevice(PwSurface* surface) {
+  return surface ? dynamic_cast<FaxDevice*>(surface->surface.get()) : nullptr;
+}
+
+// The body of the exports that keep a finished document.
+template <typename Keep>
+int keepDocument(const char* exportName, PwSurface* surface, Keep keep) {
+  return pw::guardExport(exportName, 0, [&] {
+    FaxDevice* device = faxDevice(surface);
+    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
+    if (!keep(*device)) return 0;
+    pw::setLastError(pw::kErrorSuccess);
+    return 1;
+  });
 }
 
 }  // namespace
@@ -121,6 +145,50 @@ extern "C" PW_API int PW_CALL pwSetFontMatchCache(const char* path) {
     pw::setFontMatchCachePath(path ? path : "");
     pw::setLastError(pw::kErrorSuccess);
     return 1;
+  });
+}
+
+extern "C" PW_API int PW_CALL pwFaxDeviceCommit(PwSurface* surface) {
+  return keepDocument("pwFaxDeviceCommit", surface,
+                      [](FaxDevice& device) { return device.commit(); });
+}
+
+extern "C" PW_API int PW_CALL pwFaxDeviceCommitToDescriptor(PwSurface* surface, int fd) {
+  return keepDocument("pwFaxDeviceCommitToDescriptor", surface,
+                      [fd](FaxDevice& device) { return device.commitTo(fd); });
+}
+
+extern "C" PW_API int PW_CALL pwFaxDeviceAbandon(PwSurface* surface) {
+  return pw::guardExport("pwFaxDeviceAbandon", 0, [&] {
+    FaxDevice* device = faxDevice(surface);
+    if (!device) return pw::failWith(pw::kErrorInvalidHandle);
+    device->abandon();
+    return 1;
+  });
+}
+
+extern "C" PW_API void PW_CALL pwAbandonAllFaxOutputs(void) {
+  pw::guardExport("pwAbandonAllFaxOutputs", [] { pw::abandonAllTempOutputs(); });
+}
+
+extern "C" PW_API uint32_t PW_CALL pwFaxOutputFileName(const char* outputPath, uint32_t format,
+                                                       uint32_t page, uint32_t pageCount,
+                                                       char* buffer, uint32_t size) {
+  return pw::guardExport("pwFaxOutputFileName", 0u, [&]() -> uint32_t {
+    pw::OutputFormat parsed{};
+    constexpr uint32_t kMaxPage = std::numeric_limits<int>::max();
+    if (!outputPath || !readFormat(format, &parsed) || page < 1 || page > pageCount ||
+        pageCount > kMaxPage) {
+      return pw::failWith(pw::kErrorInvalidParameter);
+    }
+    const std::string name =
+        pw::outputFileName(parsed, outputPath, static_cast<int>(page), static_cast<int>(pageCount));
+    if (buffer && size > 0) {
+      const size_t copied = std::min<size_t>(name.size(), size - 1);
+      std::memcpy(buffer, name.data(), copied);
+      buffer[copied] = '\0';
+    }
+    return static_cast<uint32_t>(name.size());
   });
 }
 

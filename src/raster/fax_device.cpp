@@ -66,6 +66,7 @@ FaxDevice::FaxDevice(const FaxDeviceOptions& options, int lines)
 FaxDevice::~FaxDevice() {
   // An unfinished document's pages may still be on their way to the writer.
   if (inDocument_) (void)pages_.drain();
+  abandon();  // a document the host did not keep
 }
 
 uint32_t FaxDevice::documentError() const {
@@ -156,6 +157,7 @@ int FaxDevice::startDoc(const char*) {
 
 int FaxDevice::openDocument() {
   if (inDocument_) return failWith(kErrorInvalidFunction);
+  abandon();
   documentError_ = kErrorSuccess;
   PageWriterOptions writerOptions;
   writerOptions.path = options_.outputPath;
@@ -206,7 +208,35 @@ int FaxDevice::closeDocument() {
     return failWith(documentError_);
   }
   if (!writer->finish()) return failDocument(lastError());
+  if (pages_.pagesWritten() > 0) finished_ = std::move(writer);
+  documentFinished_ = true;
   return 1;
+}
+
+template <typename Keep>
+bool FaxDevice::keep(Keep keepDocument) {
+  if (inDocument_) return failWith(kErrorInvalidFunction);
+  if (documentError_ != kErrorSuccess) return failWith(documentError_);
+  if (!documentFinished_) return failWith(kErrorInvalidFunction);
+  documentFinished_ = false;
+  // A document without pages leaves no file, and any file of its name untouched.
+  std::unique_ptr<PageWriter> writer = std::move(finished_);
+  if (writer && !keepDocument(*writer)) return failDocument(lastError());
+  return true;
+}
+
+bool FaxDevice::commit() {
+  return keep([](PageWriter& writer) { return writer.commit(); });
+}
+
+bool FaxDevice::commitTo(int fd) {
+  return keep([fd](PageWriter& writer) { return writer.commitTo(fd); });
+}
+
+void FaxDevice::abandon() {
+  if (finished_) finished_->discard();
+  finished_.reset();
+  documentFinished_ = false;
 }
 
 bool FaxDevice::getTextExtent(const char* text, int count, TextSize* size) {

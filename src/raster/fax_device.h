@@ -28,8 +28,9 @@ struct FaxDeviceOptions {
 };
 
 /// A DrawingSurface with GDI's meaning on a 1728-dot fax page. Pages are encoded and written
-/// as they end, so memory does not depend on the page count; the document appears at its path
-/// only when endDoc succeeds. One thread at a time draws; pages may be coded on others.
+/// as they end, so memory does not depend on the page count. A document that endDoc finished
+/// waits under temporary names until the host keeps it (commit) or abandons it; a new document
+/// or the device's end abandons it. One thread at a time draws; pages may be coded on others.
 class FaxDevice final : public DrawingSurface {
  public:
   /// Null with last error 87 when the paper size is unusable or the path is empty.
@@ -50,6 +51,15 @@ class FaxDevice final : public DrawingSurface {
   int setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
                         uint32_t startScan, uint32_t scanLines, const void* bits,
                         const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) override;
+
+  /// Puts the document that endDoc finished in place. False with the document's failure as last
+  /// error when it failed, 1 when no finished document waits, else the cause; the document is
+  /// abandoned then.
+  [[nodiscard]] bool commit();
+  /// As commit, writing the document to fd instead (one-file formats only: 50 otherwise).
+  [[nodiscard]] bool commitTo(int fd);
+  /// Removes the finished document, if one waits.
+  void abandon();
 
   /// Pages written in the current or last document. Waits for the pages that have ended to be
   /// coded and written.
@@ -86,6 +96,8 @@ class FaxDevice final : public DrawingSurface {
   RasterFont* realise(const LogFont& record);
   /// Records code as the document's failure (the first one stays) and returns failWith(code).
   int failDocument(uint32_t code);
+  template <typename Keep>
+  bool keep(Keep keepDocument);
 
   FaxDeviceOptions options_;
   int dpiY_;
@@ -96,6 +108,9 @@ class FaxDevice final : public DrawingSurface {
   FontObject stockFont_;
   FontObject* selected_ = &stockFont_;
   std::unique_ptr<PageWriter> writer_;
+  // The document endDoc finished, until it is kept or abandoned; null for one without pages.
+  std::unique_ptr<PageWriter> finished_;
+  bool documentFinished_ = false;
   // After the writer: pages still being coded must be drained before it goes.
   PagePipeline pages_;
   bool inDocument_ = false;

@@ -75,12 +75,35 @@ INSTANTIATE_TEST_SUITE_P(
         Flaw{"Subfile", [](TiffLayout& l) { l.pageSubfile = false; }, "NewSubfileType is missing"}),
     [](const ::testing::TestParamInfo<Flaw>& info) { return std::string(info.param.name); });
 
-TEST(CheckCommand, FileThatIsNoTiffFails) {
+TEST(CheckCommand, AValidFaxOfAnyLengthPasses) {
+  ScratchDir dir;
+  ASSERT_TRUE(writeFaxTiff(dir.file("long.tif"), 12000, TiffLayout{}));
+  const CommandOutput check = runCommand({"check", "long.tif"}, dir.path());
+  EXPECT_EQ(check.out, "long.tif: OK, Class F, 12000 pages\n");
+}
+
+TEST(CheckCommand, NamesThePageAndRowThatDoNotDecode) {
+  ScratchDir dir;
+  std::string text;
+  for (int i = 0; i < 120; ++i) text += "line " + std::to_string(i) + " of a letter\n";
+  dir.write("a.txt", text);
+  ASSERT_EQ(runCommand({"a.txt", "-o", "a.tif"}, dir.path()).status, 0);
+  ASSERT_TRUE(scrambleStrip(dir.file("a.tif"), 2));
+  const CommandOutput check = runCommand({"check", "a.tif"}, dir.path());
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, ::testing::ContainsRegex("a.tif: page 2: row [0-9]+ cannot be decoded"));
+  EXPECT_THAT(check.out, ::testing::Not(HasSubstr("page 1:")));
+}
+
+TEST(CheckCommand, FileThatIsNoTiffFailsNamedOnce) {
   ScratchDir dir;
   dir.write("text.tif", "plain text, not a TIFF\n");
-  const CommandOutput check = runCommand({"check", "text.tif"}, dir.path());
+  dir.write("empty.tif", "");
+  const CommandOutput check = runCommand({"check", "text.tif", "empty.tif"}, dir.path());
   EXPECT_EQ(check.status, 1);
-  EXPECT_THAT(check.out, HasSubstr("text.tif:"));
+  EXPECT_THAT(check.out, HasSubstr("empty.tif: Cannot read TIFF header\n"));
+  EXPECT_THAT(check.out, HasSubstr("text.tif: not Class F, 1 problem\n"));
+  EXPECT_THAT(check.out, ::testing::Not(HasSubstr("tif: text.tif")));
   EXPECT_TRUE(check.err.empty()) << "libtiff wrote to stderr: " << check.err;
 }
 

@@ -161,10 +161,5 @@ TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
   EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
 }
 
-TEST(OutputPlan, PngPagesAreNumberedBesideTheName) {
-  EXPECT_THAT(pngPagePaths("d.x/page", 2), ElementsAre("d.x/page-001.png", "d.x/page-002.png"));
-  EXPECT_EQ(pngPagePath("a.png", 12), "a-012.png");
-}
-
 }  // namespace
 }  // namespace pw::cli

@@ -13,8 +13,36 @@ struct CommandOutput {
   std::string err;
 };
 
+/// The pagewright command line of args: the built command, then args.
+std::vector<std::string> commandLine(const std::vector<std::string>& args);
+
+/// A program running in a child process, its output going to files.
+class CommandProcess {
+ public:
+  /// Starts argv[0] (a path) with the arguments after it in directory cwd; environment entries
+  /// ("NAME=value") are added to the test's own.
+  CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
+                 const std::vector<std::string>& environment = {});
+  ~CommandProcess();  ///< kills a command not waited for
+  CommandProcess(const CommandProcess&) = delete;
+  CommandProcess& operator=(const CommandProcess&) = delete;
+
+  int pid() const { return pid_; }
+  /// Whether the command is still running.
+  bool running();
+  /// Waits for the command's end and returns what it printed.
+  CommandOutput wait();
+
+ private:
+  std::filesystem::path capture_;
+  int pid_ = -1;
+  int waitStatus_ = 0;
+  bool ended_ = false;
+};
+
 /// Runs the pagewright command with args in directory cwd.
-CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                         const std::vector<std::string>& environment = {});
 
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
 CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);

@@ -4,7 +4,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <bit>
+#include <cstdio>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace pw::cli::testing {
@@ -91,6 +93,30 @@ bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout) 
     if (!TIFFWriteDirectory(t)) return false;
   }
   return true;
+}
+
+bool scrambleStrip(const std::string& path, int page) {
+  uint64_t offset = 0;
+  uint64_t size = 0;
+  {
+    TiffPtr tiff = openTiff(path, "r");
+    uint64_t* offsets = nullptr;
+    uint64_t* sizes = nullptr;
+    if (!tiff || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page - 1)) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_STRIPBYTECOUNTS, &sizes)) {
+      return false;
+    }
+    offset = offsets[0] + sizes[0] / 2;
+    size = sizes[0] - sizes[0] / 2;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "r+b");
+  if (!file) return false;
+  std::minstd_rand random(page);
+  bool ok = std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
+  for (uint64_t i = 0; ok && i < size; ++i)
+    ok = std::fputc(static_cast<int>(random() & 0xFF), file) != EOF;
+  return std::fclose(file) == 0 && ok;
 }
 
 }  // namespace pw::cli::testing

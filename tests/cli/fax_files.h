@@ -38,4 +38,8 @@ struct TiffLayout {
 /// Writes pages blank pages of 64 rows; false when libtiff refused.
 bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout);
 
+/// Overwrites the second half of page `page`'s (1-based) first strip with pseudo-random bytes;
+/// false when the file or the page cannot be read.
+bool scrambleStrip(const std::string& path, int page);
+
 }  // namespace pw::cli::testing

@@ -104,6 +104,7 @@ class ConcurrencyTest : public ::testing::Test {
       PwSurface* device = pwCreateFaxDevice(&options);
       outcome.result = pagewright(&job.params, device, job.textPath.c_str(), 0, job.fields.get(),
                                   &outcome.pages);
+      if (outcome.result) (void)pwFaxDeviceCommit(device);
       pwDestroySurface(device);
       outcome.output = readFile(output);
     }

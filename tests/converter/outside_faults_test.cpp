@@ -57,6 +57,7 @@ std::size_t filesIn(const fs::path& directory) {
   uint32_t written = 0;
   uint32_t documentError = 0;
   (void)pwFaxDeviceStatus(device, &written, &documentError);
+  if (result) (void)pwFaxDeviceCommit(device);
   pwDestroySurface(device);
   std::fprintf(stderr, "result=%d pages=%u documentError=%u files=%zu\n", result, pages,
                documentError, filesIn(dir.path() / "out"));

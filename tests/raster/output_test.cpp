@@ -17,8 +17,6 @@
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "platform/last_error.h"
-#include "raster/output/g3_writer.h"
-#include "raster/output/png_writer.h"
 
 namespace pw {
 namespace {
@@ -69,6 +67,7 @@ TEST_P(TiffOutput, ReadsBackAsClassFWithTheDrawnPixels) {
   EXPECT_EQ(device->raster().height(), fine ? 308 : 154);  // 40 mm, no part of a line more
   const std::vector<Page> pages = writeDocument(*device, 3);
   ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   EXPECT_EQ(device->pagesWritten(), 3);
 
   TIFF* tif = TIFFOpen(path.c_str(), "r");
@@ -156,6 +155,7 @@ TEST(FaxOutput, PdfPagesAreGroup4ImagesAtPaperSize) {
   auto device = makeDevice(path, OutputFormat::kPdf, true, 100);
   const std::vector<Page> pages = writeDocument(*device, 2);
   ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{"fax.pdf"});
 
   QPDF pdf;
@@ -190,11 +190,12 @@ TEST(FaxOutput, RawG3PagesAreOneDimensionalLinesAfterEolsEndingInRtc) {
       makeDevice(dir.file("fax"), OutputFormat::kG3, /*fine=*/false, 40, FaxCompression::kG4);
   const std::vector<Page> pages = writeDocument(*device, 2);
   ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   // Pages the document no longer has go with the older document, up to a gap in the numbers.
   EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"fax.001", "fax.002", "fax.006"}));
   const std::string rtc("\x00\x10\x01\x00\x10\x01\x00\x10\x01", 9);
   for (int i = 0; i < 2; ++i) {
-    std::ifstream file(g3PagePath(dir.file("fax"), i + 1), std::ios::binary);
+    std::ifstream file(dir.file("fax.00" + std::to_string(i + 1)), std::ios::binary);
     const std::string coded{std::istreambuf_iterator<char>(file), {}};
     ASSERT_GT(coded.size(), rtc.size() + 2);
     EXPECT_EQ(coded[0], 0);
@@ -203,7 +204,6 @@ TEST(FaxOutput, RawG3PagesAreOneDimensionalLinesAfterEolsEndingInRtc) {
     EXPECT_TRUE(decodeCcitt(coded, device->raster().height(), dir.file("scratch.tif"),
                             COMPRESSION_CCITTFAX3) == pages[i]);
   }
-  EXPECT_EQ(g3PagePath("/tmp/a.b/fax", 1000), "/tmp/a.b/fax.1000");
 }
 
 // Reads a 1-bit grey PNG into raster layout (1 = black).
@@ -231,10 +231,11 @@ TEST(FaxOutput, PngWritesOneNumberedFilePerPage) {
   auto device = makeDevice(dir.file("fax.png"), OutputFormat::kPng);
   const std::vector<Page> pages = writeDocument(*device, 2);
   ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"fax-001.png", "fax-002.png"}));
   for (int i = 0; i < 2; ++i) {
     uint32_t width = 0, height = 0;
-    const Page page = readPng(pngPagePath(dir.file("fax.png"), i + 1), &width, &height);
+    const Page page = readPng(dir.file("fax-00" + std::to_string(i + 1) + ".png"), &width, &height);
     EXPECT_EQ(width, 1728u);
     EXPECT_EQ(height, static_cast<uint32_t>(device->raster().height()));
     EXPECT_TRUE(page == pages[i]);
@@ -246,6 +247,7 @@ TEST(FaxOutput, NormalResolutionPngRepeatsEachLine) {
   auto device = makeDevice(dir.file("n"), OutputFormat::kPng, /*fine=*/false);
   const std::vector<Page> pages = writeDocument(*device, 1);
   ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   uint32_t width = 0, height = 0;
   const Page page = readPng(dir.file("n-001.png"), &width, &height);
   const int rows = device->raster().height();
@@ -259,26 +261,57 @@ TEST(FaxOutput, NormalResolutionPngRepeatsEachLine) {
   }
 }
 
-TEST(FaxOutput, PngPageNamesKeepTheDirectoryAndExtension) {
-  EXPECT_EQ(pngPagePath("/tmp/a.b/fax.png", 1), "/tmp/a.b/fax-001.png");
-  EXPECT_EQ(pngPagePath("/tmp/a.b/fax", 12), "/tmp/a.b/fax-012.png");
-  EXPECT_EQ(pngPagePath("out.PNG", 1000), "out-1000.PNG");
-  EXPECT_EQ(pngPagePath("/x/.hidden", 2), "/x/.hidden-002.png");
+std::string outputName(const char* path, uint32_t format, uint32_t page, uint32_t count) {
+  char name[64];
+  const uint32_t length = pwFaxOutputFileName(path, format, page, count, name, sizeof name);
+  return length == 0 ? "failed" : name;
+}
+
+TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
+  EXPECT_EQ(outputName("/tmp/a.b/fax.png", PW_FAX_FORMAT_PNG, 1, 1), "/tmp/a.b/fax-001.png");
+  EXPECT_EQ(outputName("/tmp/a.b/fax", PW_FAX_FORMAT_PNG, 12, 999), "/tmp/a.b/fax-012.png");
+  EXPECT_EQ(outputName("out.PNG", PW_FAX_FORMAT_PNG, 101, 1000), "out-0101.PNG");
+  EXPECT_EQ(outputName("/x/.hidden", PW_FAX_FORMAT_PNG, 2, 2), "/x/.hidden-002.png");
+  EXPECT_EQ(outputName("fax.tif", PW_FAX_FORMAT_TIFF, 2, 3), "fax.tif");
+  EXPECT_EQ(outputName("/tmp/a.b/fax", PW_FAX_FORMAT_G3, 7, 1000), "/tmp/a.b/fax.0007");
+  EXPECT_EQ(outputName("fax.png", PW_FAX_FORMAT_PNG, 4, 3), "failed");
+  char small[4];
+  EXPECT_EQ(pwFaxOutputFileName("abcdef.pdf", PW_FAX_FORMAT_PDF, 1, 1, small, sizeof small), 10u);
+  EXPECT_STREQ(small, "abc");
 }
 
 class FaxDocument : public ::testing::TestWithParam<OutputFormat> {};
 
-TEST_P(FaxDocument, OutputAppearsOnlyWhenTheDocumentEnds) {
+TEST_P(FaxDocument, OutputAppearsOnlyWhenKept) {
   pw::testing::TempDir dir;
   const std::string path = dir.file("fax.out");
   auto device = makeDevice(path, GetParam());
   writeDocument(*device, 2);
+  ASSERT_EQ(device->endDoc(), 1);
   for (const fs::path& name : filesIn(dir.path())) {
     EXPECT_EQ(name.string()[0], '.') << name;  // only hidden temporaries so far
   }
-  ASSERT_EQ(device->endDoc(), 1);
+  ASSERT_TRUE(device->commit());
   for (const fs::path& name : filesIn(dir.path())) EXPECT_NE(name.string()[0], '.') << name;
   EXPECT_FALSE(filesIn(dir.path()).empty());
+  EXPECT_FALSE(device->commit());
+  EXPECT_EQ(lastError(), kErrorInvalidFunction);  // kept once only
+}
+
+TEST_P(FaxDocument, DocumentNotKeptLeavesTheOlderOutputAsItWas) {
+  pw::testing::TempDir dir;
+  const std::string path = dir.file("fax.out");
+  const std::string older = outputFileName(GetParam(), path, 1, 1);
+  dir.write(fs::path(older).filename().string(), "older");
+  for (const bool abandonFirst : {true, false}) {
+    auto device = makeDevice(path, GetParam());
+    writeDocument(*device, 2);
+    ASSERT_EQ(device->endDoc(), 1);
+    if (abandonFirst) device->abandon();
+  }
+  EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{fs::path(older).filename()});
+  std::ifstream file(older);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "older");
 }
 
 TEST_P(FaxDocument, DocumentWithoutPagesLeavesNoFile) {
@@ -286,6 +319,7 @@ TEST_P(FaxDocument, DocumentWithoutPagesLeavesNoFile) {
   auto device = makeDevice(dir.file("fax.out"), GetParam());
   ASSERT_GE(device->startDoc("doc"), 1);
   EXPECT_EQ(device->endDoc(), 1);
+  EXPECT_TRUE(device->commit());
   EXPECT_TRUE(filesIn(dir.path()).empty());
   EXPECT_EQ(device->pagesWritten(), 0);
 }
@@ -339,8 +373,30 @@ TEST(FaxDeviceApi, CreatesADeviceAndReportsItsDocument) {
   EXPECT_EQ(pages, 1u);
   EXPECT_EQ(error, 0u);
   EXPECT_EQ(device.endDoc(), 1);
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_EQ(pwFaxDeviceCommit(surface), 1);
   EXPECT_TRUE(fs::exists(path));
   delete surface;
+}
+
+TEST(FaxDeviceApi, AbandoningAllOutputsRemovesEveryTemporaryFile) {
+  pw::testing::TempDir dir;
+  EXPECT_EXIT(
+      {
+        auto drawing = makeDevice(dir.file("a.tif"));
+        writeDocument(*drawing, 1);
+        auto finished = makeDevice(dir.file("b.png"), OutputFormat::kPng);
+        writeDocument(*finished, 2);
+        (void)finished->endDoc();
+        pwAbandonAllFaxOutputs();
+        const bool kept = finished->commit();
+        const uint32_t keepError = lastError();
+        const bool started = makeDevice(dir.file("c.pdf"), OutputFormat::kPdf)->startDoc("c") >= 1;
+        std::fprintf(stderr, "files=%zu kept=%d %u started=%d %u\n", filesIn(dir.path()).size(),
+                     kept, keepError, started, lastError());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "files=0 kept=0 995 started=0 995");
 }
 
 TEST(FaxDeviceApi, RejectsBadOptions) {

@@ -75,6 +75,8 @@ class RecordingWriter final : public PageWriter {
   }
 
   bool finish() override { return true; }
+  bool commit() override { return true; }
+  bool commitTo(int) override { return true; }
   void discard() override {}
 
   uint32_t failCodingAt = UINT32_MAX;
@@ -221,6 +223,7 @@ TEST(FaxDeviceThreads, CodedOnThreadsTheFileEqualsTheOneCodedInline) {
       ASSERT_EQ(device->endPage(), 1);
     }
     ASSERT_EQ(device->endDoc(), 1);
+    ASSERT_TRUE(device->commit());
     EXPECT_EQ(device->pagesWritten(), 12);
     std::vector<uint8_t> bytes;
     FILE* file = std::fopen(options.outputPath.c_str(), "rb");

@@ -32,6 +32,7 @@ constexpr ErrnoPair kPairs[] = {
     {EOPNOTSUPP, kErrorNotSupported},
     {EEXIST, kErrorFileExists},
     {EINVAL, kErrorInvalidParameter},
+    {EPIPE, kErrorBrokenPipe},
     {ENOSPC, kErrorDiskFull},
     {EDQUOT, kErrorDiskFull},
     {ENAMETOOLONG, kErrorFilenameExcedRange},
@@ -41,6 +42,7 @@ constexpr ErrnoPair kPairs[] = {
     {ELOOP, kErrorCantResolveFilename},
     {EILSEQ, kErrorNoUnicodeTranslation},
     {ESTALE, kErrorFileInvalid},
+    {ECANCELED, kErrorOperationAborted},
 };
 
 }  // namespace

@@ -1,12 +1,10 @@
 #include "raster/output/g3_writer.h"
 
-#include <cstdio>
 #include <iterator>
 #include <new>
 
 #include "platform/last_error.h"
 #include "raster/output/fax_coder.h"
-#include "raster/output/page_files.h"
 
 namespace pw {
 
@@ -18,7 +16,8 @@ constexpr uint8_t kRtc[] = {0x00, 0x10, 0x01, 0x00, 0x10, 0x01, 0x00, 0x10, 0x01
 
 class G3Writer final : public PageFilesWriter {
  public:
-  explicit G3Writer(const PageWriterOptions& options) : PageFilesWriter(options) {}
+  explicit G3Writer(const PageWriterOptions& options)
+      : PageFilesWriter(options, g3PageNaming(options.path)) {}
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     // Any coder of 1-D lines, each after an EOL, most significant bit first, will do here.
@@ -33,17 +32,12 @@ class G3Writer final : public PageFilesWriter {
     coded->size += sizeof kRtc;
     return true;
   }
-
- private:
-  std::string pagePath(int page) const override { return g3PagePath(options().path, page); }
 };
 
 }  // namespace
 
-std::string g3PagePath(const std::string& outputPath, int page) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, ".%03d", page);
-  return outputPath + digits;
+PageFileNaming g3PageNaming(const std::string& outputPath) {
+  return {outputPath, ".", ""};
 }
 
 std::unique_ptr<PageWriter> makeG3Writer(const PageWriterOptions& options) {

@@ -4,17 +4,17 @@
 #include <memory>
 #include <string>
 
-#include "raster/output/page_writer.h"
+#include "raster/output/page_files.h"
 
 namespace pw {
 
-/// Page n of output "name" is written as "name.NNN" (n from 1, at least three digits), every
-/// page, also a single one: the names mgetty's faxspool collects and efax's "fax send" takes as
-/// they are. Each file holds the page in ITU T.4 1-D coding, most significant bit first, an EOL
-/// before every line and RTC (six EOLs) at the end, whatever the compression option says.
+/// Page n of output "name" is written as "name.NNN" (n from 1, numbered as PageFileNaming says),
+/// every page, also a single one: the names mgetty's faxspool collects and efax's "fax send"
+/// takes as they are. Each file holds the page in ITU T.4 1-D coding, most significant bit first,
+/// an EOL before every line and RTC (six EOLs) at the end, whatever the compression option says.
 std::unique_ptr<PageWriter> makeG3Writer(const PageWriterOptions& options);
 
-/// The file name of a page (1-based) for the output path, as described above.
-std::string g3PagePath(const std::string& outputPath, int page);
+/// The naming of the page files for the output path, as described above.
+PageFileNaming g3PageNaming(const std::string& outputPath);
 
 }  // namespace pw

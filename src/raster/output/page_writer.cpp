@@ -21,4 +21,17 @@ std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options) {
   return makeTiffWriter(options);
 }
 
+std::string outputFileName(OutputFormat format, const std::string& path, int page, int pageCount) {
+  switch (format) {
+    case OutputFormat::kPng:
+      return pngPageNaming(path).name(page, pageCount);
+    case OutputFormat::kG3:
+      return g3PageNaming(path).name(page, pageCount);
+    case OutputFormat::kTiff:
+    case OutputFormat::kPdf:
+      break;
+  }
+  return path;
+}
+
 }  // namespace pw

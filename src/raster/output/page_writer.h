@@ -46,8 +46,14 @@ class PageWriter {
   [[nodiscard]] virtual bool encodePage(const PageRaster& page, CodedPage* coded) const = 0;
   /// Appends a coded page; pages arrive in order, one call at a time.
   [[nodiscard]] virtual bool writeCoded(const CodedPage& page) = 0;
-  /// Completes the document and moves it into place. With no page written, leaves no file.
+  /// Completes the document under its temporary names. With no page written, leaves no file.
   [[nodiscard]] virtual bool finish() = 0;
+  /// Puts the finished document in place; nothing is left to discard afterwards, whatever the
+  /// outcome.
+  [[nodiscard]] virtual bool commit() = 0;
+  /// Writes the finished document to fd instead; false with last error 50 for a format of
+  /// several files.
+  [[nodiscard]] virtual bool commitTo(int fd) = 0;
   /// Removes everything written so far.
   virtual void discard() = 0;
 
@@ -59,5 +65,9 @@ class PageWriter {
 };
 
 std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options);
+
+/// The name of the file that holds page `page` (1-based) of a document of pageCount pages
+/// written to path: path itself for the formats of one file.
+std::string outputFileName(OutputFormat format, const std::string& path, int page, int pageCount);
 
 }  // namespace pw

@@ -1,9 +1,8 @@
 #include "raster/output/pdf_writer.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,21 +16,6 @@
 namespace pw {
 
 namespace {
-
-bool writeAll(int fd, const uint8_t* data, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t put = pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (put == 0) errno = ENOSPC;
-      return false;
-    }
-    data += put;
-    size -= static_cast<size_t>(put);
-    offset += static_cast<uint64_t>(put);
-  }
-  return true;
-}
 
 // The module's entry point, loaded once per process: from the "pagewright" folder beside the
 // library holding this code (the installed layout, and the build tree's for the shared
@@ -71,21 +55,27 @@ uint32_t pdfFailureCode(int outcome) {
 
 class PdfWriter final : public PageWriter {
  public:
-  explicit PdfWriter(const PageWriterOptions& options)
-      : options_(options), out_(options.path), spool_(options.path + ".g4") {}
+  explicit PdfWriter(const PageWriterOptions& options) : options_(options), out_(options.path) {}
 
-  bool open() override { return out_.create() && spool_.create(); }
+  bool open() override {
+    if (!out_.create()) return false;
+    // Beside the document's temporary file, wherever the output's target led it; only its
+    // temporary name is used, so a short one keeps a long output name within NAME_MAX.
+    const std::string& temp = out_.tempPath();
+    spool_ = std::make_unique<TempOutput>(temp.substr(0, temp.rfind('/') + 1) + "spool.g4");
+    return spool_->create();
+  }
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     return codeFaxPage(page, FaxCompression::kG4, options_.dpiY, coded);
   }
 
   bool writeCoded(const CodedPage& page) override {
-    if (spool_.fd() < 0) return failWith(kErrorInvalidHandle);
-    if (!writeAll(spool_.fd(), page.bytes(), page.size, spoolSize_)) {
-      const int err = errno;
+    if (!spool_ || spool_->fd() < 0) return failWith(kErrorInvalidHandle);
+    if (!spool_->append(page.bytes(), page.size)) {
+      const uint32_t code = lastError();
       discard();
-      return failWith(win32FromErrno(err));
+      return failWith(code);
     }
     pages_.push_back({spoolSize_, page.size, page.height});
     spoolSize_ += page.size;
@@ -93,32 +83,35 @@ class PdfWriter final : public PageWriter {
   }
 
   bool finish() override {
-    if (spool_.fd() < 0) return failWith(kErrorInvalidHandle);
+    if (!spool_ || spool_->fd() < 0) return failWith(kErrorInvalidHandle);
     if (pages_.empty()) {
       discard();
       return true;
     }
     const PwWritePdfDocument writePdf = pdfModule();
-    const int outcome = writePdf ? writePdf(pages_.data(), pages_.size(), spool_.fd(),
+    const int outcome = writePdf ? writePdf(pages_.data(), pages_.size(), spool_->fd(),
                                             options_.dpiY, out_.fd(), options_.path.c_str())
                                  : 0;
     if (!writePdf || outcome != 0) {
       discard();
       return failWith(writePdf ? pdfFailureCode(outcome) : kErrorFileNotFound);
     }
-    spool_.discard();
-    return out_.commit();
+    spool_.reset();
+    return true;
   }
+
+  bool commit() override { return out_.commit(); }
+  bool commitTo(int fd) override { return out_.copyTo(fd); }
 
   void discard() override {
     out_.discard();
-    spool_.discard();
+    spool_.reset();
   }
 
  private:
   PageWriterOptions options_;
   TempOutput out_;
-  TempOutput spool_;  // only its temporary name is ever used
+  std::unique_ptr<TempOutput> spool_;  // only its temporary name is ever used
   uint64_t spoolSize_ = 0;
   std::vector<PwPdfPage> pages_;
 };

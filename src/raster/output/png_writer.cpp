@@ -3,13 +3,11 @@
 #include <png.h>
 
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <vector>
 
 #include "platform/last_error.h"
 #include "raster/fax_geometry.h"
-#include "raster/output/page_files.h"
 
 namespace pw {
 
@@ -63,7 +61,8 @@ bool writePng(std::vector<uint8_t>* out, const PageRaster* page, int repeat, int
 
 class PngWriter final : public PageFilesWriter {
  public:
-  explicit PngWriter(const PageWriterOptions& options) : PageFilesWriter(options) {}
+  explicit PngWriter(const PageWriterOptions& options)
+      : PageFilesWriter(options, pngPageNaming(options.path)) {}
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     const int repeat = options().dpiY < kFaxDpiYFine ? 2 : 1;
@@ -77,23 +76,17 @@ class PngWriter final : public PageFilesWriter {
     coded->height = page.height();
     return true;
   }
-
- private:
-  std::string pagePath(int page) const override { return pngPagePath(options().path, page); }
 };
 
 }  // namespace
 
-std::string pngPagePath(const std::string& outputPath, int page) {
+PageFileNaming pngPageNaming(const std::string& outputPath) {
   const size_t slash = outputPath.rfind('/');
   const size_t dot = outputPath.rfind('.');
   const bool hasExtension =
       dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-  const std::string stem = hasExtension ? outputPath.substr(0, dot) : outputPath;
-  const std::string extension = hasExtension ? outputPath.substr(dot) : ".png";
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "-%03d", page);
-  return stem + digits + extension;
+  if (!hasExtension) return {outputPath, "-", ".png"};
+  return {outputPath.substr(0, dot), "-", outputPath.substr(dot)};
 }
 
 std::unique_ptr<PageWriter> makePngWriter(const PageWriterOptions& options) {

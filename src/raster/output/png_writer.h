@@ -4,17 +4,16 @@
 #include <memory>
 #include <string>
 
-#include "raster/output/page_writer.h"
+#include "raster/output/page_files.h"
 
 namespace pw {
 
-/// Page n of output "dir/name.ext" is written as "dir/name-NNN.ext" (n from 1, at least three
-/// digits; ".png" when the output has no extension), every page, also a single one, so that a
-/// host finds the pages by one pattern. Normal-resolution pages repeat each row so that the
-/// preview keeps the page's proportions.
+/// Page n of output "dir/name.ext" is written as "dir/name-NNN.ext" (".png" when the output has
+/// no extension), every page, also a single one, so that a host finds the pages by one pattern.
+/// Normal-resolution pages repeat each row so that the preview keeps the page's proportions.
 std::unique_ptr<PageWriter> makePngWriter(const PageWriterOptions& options);
 
-/// The file name of a page (1-based) for the output path, as described above.
-std::string pngPagePath(const std::string& outputPath, int page);
+/// The naming of the page files for the output path, as described above.
+PageFileNaming pngPageNaming(const std::string& outputPath);
 
 }  // namespace pw

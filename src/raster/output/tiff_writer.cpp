@@ -108,8 +108,11 @@ class TiffWriter final : public PageWriter {
       discard();
       return failWith(err != 0 ? win32FromErrno(err) : kErrorWriteFault);
     }
-    return out_.commit();
+    return true;
   }
+
+  bool commit() override { return out_.commit(); }
+  bool commitTo(int fd) override { return out_.copyTo(fd); }
 
   void discard() override {
     tif_.reset();
