@@ -88,6 +88,29 @@ TEST_F(TextRendering, NormalResolutionKeepsProportions) {
   EXPECT_NEAR(static_cast<double>(size.cx) / fineWidth, 2.0, 0.15);
 }
 
+TEST_F(TextRendering, CommandFontKeepsItsColumnsAtBothResolutions) {
+  // Liberation Mono 10 pt: the advances every layout of the command depends on. Glyph images may
+  // be hinted differently; these must not move.
+  ASSERT_TRUE(useFont(*device_, makeFont("Liberation Mono", 27)));
+  EXPECT_EQ(measure("0123456789").cx, 150);
+  auto normal = makeDevice(dir_.file("normal.tif"), OutputFormat::kTiff, /*fine=*/false);
+  ASSERT_TRUE(useFont(*normal, makeFont("Liberation Mono", 14)));
+  TextSize size;
+  ASSERT_TRUE(normal->getTextExtent("0123456789", 10, &size));
+  EXPECT_EQ(size.cx, 160);
+}
+
+TEST_F(TextRendering, FullStopKeepsItsSizeAtNormalResolution) {
+  // The command's default: Liberation Mono 10 pt, a 14-line cell at 98 lines per inch. Full
+  // hinting for a monochrome target shrank the stop to 2 x 2 dots, which OCR missed.
+  auto normal = makeDevice(dir_.file("normal.tif"), OutputFormat::kTiff, /*fine=*/false);
+  ASSERT_TRUE(useFont(*normal, makeFont("Liberation Mono", 14)));
+  ASSERT_TRUE(normal->textOut(20, 10, ".", 1));
+  const auto ink = inkBounds(normal->raster());
+  EXPECT_GE(ink.right - ink.left, 3);
+  EXPECT_GE(ink.bottom - ink.top, 2);
+}
+
 TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
   LogFont record = makeFont("Courier New", -30);
   record.lfEscapement = 900;
@@ -164,7 +187,8 @@ TEST_F(TextRendering, OpaqueBackgroundClearsTheCellAndTransparentKeepsIt) {
 TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
   ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -40)));
   const PageRaster& raster = device_->raster();
-  draw(-15, -20, "MMMM");
+  // The underscore fills its whole cell, so ink reaches the left edge whatever the hinting.
+  draw(-15, -20, "_MMM");
   draw(kFaxLineDots - 10, raster.height() - 30, "MMMM");
   draw(-100000, 100000, "MMMM");
   draw(1 << 30, -(1 << 30), "MMMM");

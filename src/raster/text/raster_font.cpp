@@ -1,5 +1,6 @@
 #include "raster/text/raster_font.h"
 
+#include FT_ADVANCES_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_SIZES_H
@@ -18,6 +19,11 @@ namespace {
 constexpr double kMaxEmPixels = 4096;
 constexpr double kDefaultPoints = 12;  // lfHeight 0 asks for the mapper's default size
 constexpr int kNarrowGlyphBits = 56;
+// Outlines are hinted vertically only (FreeType's light mode). Full hinting for a monochrome
+// target narrows stems and full stops until OCR of a normal-resolution page reads "D" as "b" and
+// loses the stops; light hinting keeps the designed widths and still snaps heights to whole
+// lines. It reads better at both resolutions (bench/README.md, "Legibility").
+constexpr FT_Int32 kOutlineHinting = FT_LOAD_TARGET_LIGHT;
 // The slant FreeType's own oblique synthesis uses, about 12 degrees.
 constexpr FT_Fixed kObliqueShear = 0x0366A;
 
@@ -139,11 +145,14 @@ const Glyph& RasterFont::render(uint8_t byte) {
   FT_Activate_Size(size_);
   const FT_UInt index = FT_Get_Char_Index(face_, (*codePage_)[byte]);
   const bool synthetic = obliqueShear_ || emboldenPixels_ > 0;
-  FT_Int32 flags = FT_LOAD_TARGET_MONO;
-  if (synthetic) flags |= FT_LOAD_NO_BITMAP;
+  const FT_Int32 bitmaps = synthetic ? FT_LOAD_NO_BITMAP : 0;
+  // Advances come from full hinting for a monochrome target, as they always have: text is laid
+  // out with them, so every layout keeps its columns and line breaks.
+  FT_Fixed advance = 0;
   FT_GlyphSlot slot = face_->glyph;
-  if (FT_Load_Glyph(face_, index, flags) == 0) {
-    glyph->advance = static_cast<int>((slot->advance.x + 32) >> 6);
+  if (FT_Get_Advance(face_, index, FT_LOAD_TARGET_MONO | bitmaps, &advance) == 0 &&
+      FT_Load_Glyph(face_, index, kOutlineHinting | bitmaps) == 0) {
+    glyph->advance = static_cast<int>((advance + 0x8000) >> 16);
     bool ready = true;
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       if (obliqueShear_) {
