@@ -152,7 +152,7 @@ TEST(CcittCoder, RefusesImpossibleGeometry) {
     int k;
   };
   const Case cases[] = {
-      {{row, 4, 0, 1, nullptr}, 4},     {{row, 4, (1 << 24) + 1, 1, nullptr}, 4},
+      {{row, 4, 0, 1, nullptr}, 4},     {{row, 4, 65536, 1, nullptr}, 4},
       {{row, 4, 8, -1, nullptr}, 4},    {{row, 3, 25, 1, nullptr}, 4},
       {{nullptr, 4, 8, 1, nullptr}, 4}, {{row, 4, 8, 1, nullptr}, 0},
   };

@@ -16,7 +16,7 @@ namespace {
 using ccitt::Code;
 using ccitt::RunCodes;
 
-constexpr int kMaxWidth = 1 << 24;  // keeps positions and run sums well inside int
+constexpr int kMaxWidth = 0xFFFF;  // positions are 16 bits
 constexpr uint64_t kTopBit = uint64_t{1} << 63;
 
 uint64_t loadBigEndian(const uint8_t* bytes) {
@@ -26,9 +26,10 @@ uint64_t loadBigEndian(const uint8_t* bytes) {
   return value;
 }
 
-// Appends code words to a byte vector, first bit most significant. Words collect in a 64-bit
-// register and leave it 32 bits at a time; reserve() makes room ahead, so that put() never
-// checks for it.
+// Appends code words to a byte vector, first bit most significant. Words collect at the top of
+// a 64-bit register; flush() stores all eight of its bytes and moves on by the whole ones, so
+// that no branch depends on the words' lengths. Between flushes at most 56 bits may be put.
+// reserve() makes room ahead, so that neither checks for it.
 class BitWriter {
  public:
   explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {
@@ -39,52 +40,70 @@ class BitWriter {
   }
 
   void reserve(size_t bytes) {
-    if (static_cast<size_t>(limit_ - next_) < bytes) grow(bytes);
+    if (static_cast<size_t>(limit_ - next_) < bytes + sizeof pending_) grow(bytes);
   }
 
   void put(uint32_t bits, int length) {
-    pending_ = pending_ << length | bits;
+    pending_ |= uint64_t{bits} << (64 - count_ - length);
     count_ += length;
-    if (count_ >= 32) {
-      count_ -= 32;
-      uint32_t out = static_cast<uint32_t>(pending_ >> count_);
-      if constexpr (std::endian::native == std::endian::little) out = __builtin_bswap32(out);
-      std::memcpy(next_, &out, sizeof out);
-      next_ += 4;
-    }
   }
   void put(Code code) { put(code.bits, code.length); }
 
+  void flush() {
+    uint64_t bytes = pending_;
+    if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+    std::memcpy(next_, &bytes, sizeof bytes);
+    next_ += count_ / 8;
+    pending_ <<= count_ & ~7;
+    count_ &= 7;
+  }
+
   // n one bits: n V0 words.
   void putOnes(int n) {
-    for (; n > 32; n -= 32) put(0xFFFFFFFFu, 32);
-    put(static_cast<uint32_t>((uint64_t{1} << n) - 1), n);
+    flush();
+    for (; n > 48; n -= 48) {
+      pending_ |= (~uint64_t{0} << 16) >> count_;
+      count_ += 48;
+      flush();
+    }
+    pending_ |= ~(~uint64_t{0} >> n) >> count_;
+    count_ += n;
+    flush();
   }
 
   // Zero bits up to the point where a word of the given length would end on a byte boundary.
-  void alignEnd(int length) { put(0, (8 - (count_ + length) % 8) % 8); }
+  void alignEnd(int length) { count_ += (8 - (count_ + length) % 8) % 8; }
 
+  // A run: its terminating word, after make-up words for 64 pixels or more. Puts at most 12
+  // bits after a flush of its own.
   void putRun(const RunCodes& codes, int run) {
-    if (run < 64) {
-      put(codes.terminating[static_cast<size_t>(run)]);
-      return;
+    if (run >= 64) [[unlikely]] {
+      putMakeUp(codes, run);
+      run %= 64;
     }
-    for (; run >= ccitt::kMaxMakeUp + 64; run -= ccitt::kMaxMakeUp) put(codes.makeUp.back());
-    put(ccitt::join(codes.makeUp[static_cast<size_t>(run / 64 - 1)],
-                    codes.terminating[static_cast<size_t>(run % 64)]));
+    put(codes.terminating[static_cast<size_t>(run)]);
   }
 
   // Pads the last byte with zeros and trims the vector to what was written.
   void finish() {
-    alignEnd(0);
-    for (; count_ > 0; count_ -= 8) *next_++ = static_cast<uint8_t>(pending_ >> (count_ - 8));
+    flush();
+    next_ += (count_ + 7) / 8;
     out_->resize(static_cast<size_t>(next_ - out_->data()));
   }
 
  private:
+  void putMakeUp(const RunCodes& codes, int run) {
+    flush();
+    for (; run >= ccitt::kMaxMakeUp + 64; run -= ccitt::kMaxMakeUp) {
+      put(codes.makeUp.back());
+      flush();
+    }
+    put(codes.makeUp[static_cast<size_t>(run / 64 - 1)]);
+  }
+
   void grow(size_t bytes) {
     const size_t at = static_cast<size_t>(next_ - out_->data());
-    out_->resize(std::max(out_->size() * 2, at + bytes));
+    out_->resize(std::max(out_->size() * 2, at + bytes + sizeof pending_));
     next_ = out_->data() + at;
     limit_ = out_->data() + out_->size();
   }
@@ -92,81 +111,151 @@ class BitWriter {
   std::vector<uint8_t>* out_;
   uint8_t* next_ = nullptr;
   uint8_t* limit_ = nullptr;
-  uint64_t pending_ = 0;  // the low count_ bits are still to be written
+  uint64_t pending_ = 0;  // the top count_ bits are still to be written
   int count_ = 0;
 };
 
-// Finds the changing elements of a row, the pixels whose colour differs from the one before
-// (the pixel before the row counts as white), 64 at a time: XOR each word with itself shifted
-// by a pixel, then count leading zeros. Writes their positions in ascending order and returns
-// their count.
-int findChanges(const uint8_t* row, int width, int* changes) {
-  int count = 0;
-  uint64_t before = 0;  // the last pixel of the previous word, in bit 63
-  auto collect = [&](uint64_t pixels, int at, uint64_t mask) {
-    uint64_t edges = (pixels ^ (pixels >> 1 | before)) & mask;
-    before = pixels << 63;
-    while (edges != 0) {
-      const int offset = std::countl_zero(edges);
-      changes[count++] = at + offset;
-      edges ^= kTopBit >> offset;
-    }
-  };
-  const int words = width / 64;
-  for (int i = 0; i < words; ++i) collect(loadBigEndian(row + 8 * i), 64 * i, ~uint64_t{0});
-  if (const int rest = width % 64; rest != 0) {
-    const uint8_t* tail = row + 8 * words;
+// The changes of a row: the positions of the pixels whose colour differs from the one before
+// (the pixel before the row counts as white), ascending. The list sits at the end of its
+// storage, followed by copies of the width, so that coding can read a few changes ahead without
+// checking for the end.
+class ChangeList {
+ public:
+  static constexpr int kAhead = 8;
+
+  explicit ChangeList(int width)
+      : width_(width), storage_(static_cast<size_t>(width) + 1 + kAhead) {
+    end_ = storage_.data() + width + 1;
+    std::fill_n(end_, kAhead, static_cast<uint16_t>(width));
+    begin_ = end_;
+  }
+
+  const uint16_t* changes() const { return begin_; }
+  int count() const { return static_cast<int>(end_ - begin_); }
+  void clear() { begin_ = end_; }
+
+  // XORs each word of the row with itself shifted by a pixel and takes the set bits. Words go
+  // from the row's end to its start and bits from the lowest, so that changes come from the
+  // right and the list grows downwards.
+  void find(const uint8_t* row) {
+    const int words = width_ / 64;
+    const int rest = width_ % 64;
+    int index = words;
     uint64_t pixels = 0;
-    for (int i = 0; i < (rest + 7) / 8; ++i) pixels |= uint64_t{tail[i]} << (56 - 8 * i);
     // The bits past the row's end may hold anything; they neither count nor end a run.
-    const uint64_t mask = ~uint64_t{0} << (64 - rest);
-    collect(pixels & mask, 64 * words, mask);
+    uint64_t inRow = ~uint64_t{0};
+    if (rest != 0) {
+      for (int i = 0; i < (rest + 7) / 8; ++i) {
+        pixels |= uint64_t{row[8 * words + i]} << (56 - 8 * i);
+      }
+      inRow <<= 64 - rest;
+    } else {
+      pixels = loadBigEndian(row + 8 * --index);
+    }
+    uint16_t* next = end_;
+    for (; index >= 0; --index) {
+      const uint64_t left = index > 0 ? loadBigEndian(row + 8 * (index - 1)) : 0;
+      uint64_t edges = (pixels ^ (pixels >> 1 | left << 63)) & inRow;
+      inRow = ~uint64_t{0};
+      const int last = 64 * index + 63;  // the position of bit 0
+      // Eight bits a round, whatever the word holds, so that no branch depends on each one:
+      // with no bit left the write lands in the free slot below the list without claiming it.
+      // (The top bit keeps the count of zeros from needing a branch for a zero word.)
+      while (edges != 0) {
+#pragma GCC unroll 8
+        for (int n = 0; n < 8; ++n) {
+          next[-1] = static_cast<uint16_t>(last - std::countr_zero(edges | kTopBit));
+          next -= edges != 0;
+          edges &= edges - 1;
+        }
+      }
+      pixels = left;
+    }
+    begin_ = next;
   }
-  return count;
-}
 
-// A row on its own: alternate white and black runs, starting with white (possibly empty).
-// changes[count] is the row's width.
-void codeOneD(BitWriter& out, const int* changes, int count) {
+ private:
+  int width_;
+  // Up to width changes, after a free slot for the writes past the last change.
+  std::vector<uint16_t> storage_;
+  uint16_t* end_;
+  uint16_t* begin_;
+};
+
+// A row on its own: runs of alternate colour from white (possibly empty), in pairs.
+void codeOneD(BitWriter& out, const uint16_t* changes, int count, int width) {
   int start = 0;
-  for (int i = 0; i <= count; ++i) {
-    out.putRun(i % 2 == 0 ? ccitt::kWhiteRuns : ccitt::kBlackRuns, changes[i] - start);
-    start = changes[i];
+  int i = 0;
+  for (; i < count; i += 2) {
+    out.putRun(ccitt::kWhiteRuns, changes[i] - start);
+    out.putRun(ccitt::kBlackRuns, changes[i + 1] - changes[i]);  // the width after the last
+    out.flush();
+    start = changes[i + 1];
+  }
+  if (i == count) {  // an even count of changes: the last run is white
+    out.putRun(ccitt::kWhiteRuns, width - start);
+    out.flush();
   }
 }
 
-// A row against the reference row above it. Both lists of changes end in three copies of the
-// width. a0 starts just before the row; the colour of a0 is the parity of the changes before it.
-void codeTwoD(BitWriter& out, const int* a, const int* b, int width) {
+// How many of the first three entries of two lists are equal before the first that differs.
+int sameAhead(const uint16_t* a, const uint16_t* b) {
+  uint64_t left;
+  uint64_t right;
+  std::memcpy(&left, a, sizeof left);
+  std::memcpy(&right, b, sizeof right);
+  // Four entries a word; the fourth only stops the count, without a branch for equal words.
+  if constexpr (std::endian::native == std::endian::little) {
+    return std::countr_zero((left ^ right) | kTopBit) / 16;
+  }
+  return std::countl_zero((left ^ right) | 1) / 16;
+}
+
+// A row against the reference row above it. a0 starts just before the row; the colour of a0
+// is the parity of the changes before it. Pass and vertical modes, nine in ten words of text,
+// take no branch that depends on the pictures, since such branches would mostly be guessed
+// wrong.
+void codeTwoD(BitWriter& out, const uint16_t* a, int count, const uint16_t* b, int width) {
   int a0 = -1;
   int i = 0;  // a[i] is a1, the first change after a0
   int k = 0;  // b[k] is the first reference change after a0
   for (;;) {
-    while (b[k] <= a0) ++k;
     // b1 is the first reference change after a0 to the colour opposite a0's.
     const int j = k + ((k ^ i) & 1);
     const int a1 = a[i];
     const int b1 = b[j];
     const int b2 = b[j + 1];
-    if (b2 < a1) {
-      out.put(ccitt::kPass);
-      a0 = b2;
-      continue;  // b2 < a1 <= width
-    }
     const int d = a1 - b1;
-    if (d >= -3 && d <= 3) {
-      out.put(ccitt::kVertical[static_cast<size_t>(d + 3)]);
-      a0 = a1;
-      ++i;
-    } else {
+    const bool pass = b2 < a1;
+    if (!pass && (d < -3 || d > 3)) {
       const int a2 = a[i + 1];
       const bool white = i % 2 == 0;
       out.put(ccitt::kHorizontal);
       out.putRun(white ? ccitt::kWhiteRuns : ccitt::kBlackRuns, a1 - std::max(a0, 0));
       out.putRun(white ? ccitt::kBlackRuns : ccitt::kWhiteRuns, a2 - a1);
+      out.flush();
       a0 = a2;
+      if (a0 >= width) return;
       i += 2;
+      while (b[k] <= a0) ++k;
+      continue;
     }
+    // V0 words come several in a row where both rows change at the same places; up to three
+    // are taken at once, up to the row's end.
+    const bool v0 = !pass && d == 0;
+    const int same = std::min(sameAhead(a + i, b + j), count + 1 - i);
+    ccitt::Code code =
+        pass ? ccitt::kPass : ccitt::kVertical[static_cast<size_t>(pass ? 3 : d + 3)];
+    if (v0) code = {(1u << same) - 1, same};
+    out.put(code);
+    out.flush();
+    // b1 is within three pixels of a1 and b2 is not before it, so a vertical word passes at
+    // most three reference changes.
+    const int passed = (b[k] <= a1) + (b[k + 1] <= a1) + (b[k + 2] <= a1);
+    const int taken = pass ? 0 : v0 ? same : 1;
+    i += taken;
+    a0 = pass ? b2 : a[i - 1 + pass];
+    k = pass ? j + 2 : v0 ? j + same : k + passed;
     if (a0 >= width) return;
   }
 }
@@ -175,12 +264,9 @@ void code(const CcittImage& image, const CcittOptions& options, std::vector<uint
   const int width = image.width;
   const size_t rowBytes = static_cast<size_t>(width + 7) / 8;
   const bool t4 = options.coding != CcittCoding::kT6;
-  // Each list holds up to width changes and three sentinels.
-  std::vector<int> lists(2 * (static_cast<size_t>(width) + 3));
-  int* current = lists.data();
-  int* reference = current + width + 3;
-  int referenceCount = 0;  // the first reference row is white
-  std::fill_n(reference, 3, width);
+  ChangeList lists[2] = {ChangeList(width), ChangeList(width)};
+  ChangeList* current = &lists[0];
+  ChangeList* reference = &lists[1];  // the first row's reference row is white
   const uint8_t* referenceRow = nullptr;
 
   BitWriter out(bytes);
@@ -192,31 +278,34 @@ void code(const CcittImage& image, const CcittOptions& options, std::vector<uint
     // A row like its reference is all V0: no need to find its changes.
     const bool sameAsReference =
         twoD && (inked ? referenceRow != nullptr && std::memcmp(row, referenceRow, rowBytes) == 0
-                       : referenceCount == 0);
-    int count = referenceCount;
+                       : reference->count() == 0);
     if (!sameAsReference) {
-      count = inked ? findChanges(row, width, current) : 0;
-      std::fill_n(current + count, 3, width);
+      if (inked) {
+        current->find(row);
+      } else {
+        current->clear();
+      }
     }
+    const int count = sameAsReference ? reference->count() : current->count();
     // An EOL, a tag bit, runs of up to 2560 pixels and vertical words: at most 32 bits for
     // each change of the row, and a few for each of the reference row and each 2560 pixels.
-    out.reserve(16 + 4 * static_cast<size_t>(count) + static_cast<size_t>(referenceCount) / 2 +
+    out.reserve(16 + 4 * static_cast<size_t>(count) + static_cast<size_t>(reference->count()) / 2 +
                 rowBytes / 128);
     if (t4) {
       if (options.alignEol) out.alignEnd(ccitt::kEol.length);
       out.put(ccitt::kEol);
       if (options.coding == CcittCoding::kT4TwoD) out.put(twoD ? 0 : 1, 1);
+      out.flush();
     }
     if (sameAsReference) {
-      out.putOnes(referenceCount + 1);
+      out.putOnes(count + 1);
     } else {
       if (twoD) {
-        codeTwoD(out, current, reference, width);
+        codeTwoD(out, current->changes(), count, reference->changes(), width);
       } else {
-        codeOneD(out, current, count);
+        codeOneD(out, current->changes(), count, width);
       }
       std::swap(current, reference);
-      referenceCount = count;
     }
     // Rows marked white are not read, so they never serve as the row compared with.
     referenceRow = inked ? row : nullptr;
