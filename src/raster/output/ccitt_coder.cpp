@@ -1,6 +1,7 @@
 #include "raster/output/ccitt_coder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -17,7 +18,6 @@ using ccitt::Code;
 using ccitt::RunCodes;
 
 constexpr int kMaxWidth = 0xFFFF;  // positions are 16 bits
-constexpr uint64_t kTopBit = uint64_t{1} << 63;
 
 uint64_t loadBigEndian(const uint8_t* bytes) {
   uint64_t value;
@@ -115,71 +115,96 @@ class BitWriter {
   int count_ = 0;
 };
 
+// The set bits of each byte as offsets from the byte's first bit, most significant first:
+// eight 16-bit entries, packed four to a word as they lie in memory, and their count.
+struct ByteBits {
+  std::array<std::array<uint64_t, 2>, 256> offsets{};
+  std::array<uint8_t, 256> counts{};
+};
+
+constexpr ByteBits byteBits() {
+  ByteBits table;
+  for (int byte = 0; byte < 256; ++byte) {
+    int count = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+      if (((byte << bit) & 0x80) == 0) continue;
+      const int lane = count % 4;
+      const int shift = std::endian::native == std::endian::little ? 16 * lane : 48 - 16 * lane;
+      table.offsets[static_cast<size_t>(byte)][static_cast<size_t>(count / 4)] |=
+          static_cast<uint64_t>(bit) << shift;
+      ++count;
+    }
+    table.counts[static_cast<size_t>(byte)] = static_cast<uint8_t>(count);
+  }
+  return table;
+}
+
+constexpr ByteBits kByteBits = byteBits();
+
 // The changes of a row: the positions of the pixels whose colour differs from the one before
-// (the pixel before the row counts as white), ascending. The list sits at the end of its
-// storage, followed by copies of the width, so that coding can read a few changes ahead without
-// checking for the end.
+// (the pixel before the row counts as white), ascending, then copies of the width, so that
+// coding can read a few changes ahead without checking for the end. The entry before the first
+// is 0, which is at or before any position.
 class ChangeList {
  public:
   static constexpr int kAhead = 8;
 
   explicit ChangeList(int width)
-      : width_(width), storage_(static_cast<size_t>(width) + 1 + kAhead) {
-    end_ = storage_.data() + width + 1;
-    std::fill_n(end_, kAhead, static_cast<uint16_t>(width));
-    begin_ = end_;
+      : width_(width), storage_(static_cast<size_t>(width) + 1 + 2 * kAhead) {
+    clear();
   }
 
-  const uint16_t* changes() const { return begin_; }
-  int count() const { return static_cast<int>(end_ - begin_); }
-  void clear() { begin_ = end_; }
+  const uint16_t* changes() const { return storage_.data() + 1; }
+  int count() const { return count_; }
+  void clear() { setCount(0); }
 
-  // XORs each word of the row with itself shifted by a pixel and takes the set bits. Words go
-  // from the row's end to its start and bits from the lowest, so that changes come from the
-  // right and the list grows downwards.
+  // XORs each word of the row with itself shifted by a pixel, then looks up the set bits of
+  // each byte of that: eight positions written whatever the byte holds, of which its count are
+  // kept, so that no branch depends on the changes themselves.
   void find(const uint8_t* row) {
-    const int words = width_ / 64;
-    const int rest = width_ % 64;
-    int index = words;
-    uint64_t pixels = 0;
-    // The bits past the row's end may hold anything; they neither count nor end a run.
-    uint64_t inRow = ~uint64_t{0};
-    if (rest != 0) {
-      for (int i = 0; i < (rest + 7) / 8; ++i) {
-        pixels |= uint64_t{row[8 * words + i]} << (56 - 8 * i);
-      }
-      inRow <<= 64 - rest;
-    } else {
-      pixels = loadBigEndian(row + 8 * --index);
-    }
-    uint16_t* next = end_;
-    for (; index >= 0; --index) {
-      const uint64_t left = index > 0 ? loadBigEndian(row + 8 * (index - 1)) : 0;
-      uint64_t edges = (pixels ^ (pixels >> 1 | left << 63)) & inRow;
-      inRow = ~uint64_t{0};
-      const int last = 64 * index + 63;  // the position of bit 0
-      // Eight bits a round, whatever the word holds, so that no branch depends on each one:
-      // with no bit left the write lands in the free slot below the list without claiming it.
-      // (The top bit keeps the count of zeros from needing a branch for a zero word.)
-      while (edges != 0) {
-#pragma GCC unroll 8
-        for (int n = 0; n < 8; ++n) {
-          next[-1] = static_cast<uint16_t>(last - std::countr_zero(edges | kTopBit));
-          next -= edges != 0;
-          edges &= edges - 1;
+    uint16_t* next = storage_.data() + 1;
+    uint64_t before = 0;  // the last pixel of the previous word, in bit 63
+    const int words = (width_ + 63) / 64;
+    for (int i = 0; i < words; ++i) {
+      uint64_t pixels;
+      if (i < width_ / 64) {
+        pixels = loadBigEndian(row + 8 * i);
+      } else {
+        pixels = 0;
+        for (int b = 0; b < (width_ % 64 + 7) / 8; ++b) {
+          pixels |= uint64_t{row[8 * i + b]} << (56 - 8 * b);
         }
       }
-      pixels = left;
+      uint64_t edges = pixels ^ (pixels >> 1 | before);
+      before = pixels << 63;
+      // The bits past the row's end may hold anything; they neither count nor end a run.
+      if (64 * (i + 1) > width_) edges &= ~uint64_t{0} << (64 * (i + 1) - width_);
+      if (edges == 0) continue;
+      for (int b = 0; b < 8; ++b) {
+        const auto byte = static_cast<uint8_t>(edges >> (56 - 8 * b));
+        // The byte's position added to all four entries of a word at once; none carries.
+        const uint64_t at = static_cast<uint64_t>(64 * i + 8 * b) * 0x0001000100010001u;
+        const uint64_t first = kByteBits.offsets[byte][0] + at;
+        const uint64_t second = kByteBits.offsets[byte][1] + at;
+        std::memcpy(next, &first, sizeof first);
+        std::memcpy(next + 4, &second, sizeof second);
+        next += kByteBits.counts[byte];
+      }
     }
-    begin_ = next;
+    setCount(static_cast<int>(next - changes()));
   }
 
  private:
+  void setCount(int count) {
+    count_ = count;
+    std::fill_n(storage_.data() + 1 + count, kAhead, static_cast<uint16_t>(width_));
+  }
+
   int width_;
-  // Up to width changes, after a free slot for the writes past the last change.
+  // The entry before the list, up to width changes, and room for eight writes past the last
+  // and eight copies of the width.
   std::vector<uint16_t> storage_;
-  uint16_t* end_;
-  uint16_t* begin_;
+  int count_ = 0;
 };
 
 // A row on its own: runs of alternate colour from white (possibly empty), in pairs.
@@ -198,65 +223,74 @@ void codeOneD(BitWriter& out, const uint16_t* changes, int count, int width) {
   }
 }
 
-// How many of the first three entries of two lists are equal before the first that differs.
-int sameAhead(const uint16_t* a, const uint16_t* b) {
-  uint64_t left;
-  uint64_t right;
-  std::memcpy(&left, a, sizeof left);
-  std::memcpy(&right, b, sizeof right);
-  // Four entries a word; the fourth only stops the count, without a branch for equal words.
-  if constexpr (std::endian::native == std::endian::little) {
-    return std::countr_zero((left ^ right) | kTopBit) / 16;
-  }
-  return std::countl_zero((left ^ right) | 1) / 16;
-}
-
 // A row against the reference row above it. a0 starts just before the row; the colour of a0
-// is the parity of the changes before it. Pass and vertical modes, nine in ten words of text,
-// take no branch that depends on the pictures, since such branches would mostly be guessed
-// wrong.
-void codeTwoD(BitWriter& out, const uint16_t* a, int count, const uint16_t* b, int width) {
+// is the parity of the changes before it, and b1 is the first reference change after a0 to the
+// opposite colour.
+void codeTwoD(BitWriter& out, const uint16_t* a, const uint16_t* b, int width) {
   int a0 = -1;
   int i = 0;  // a[i] is a1, the first change after a0
-  int k = 0;  // b[k] is the first reference change after a0
+  int j = 0;  // b[j] is b1
   for (;;) {
-    // b1 is the first reference change after a0 to the colour opposite a0's.
-    const int j = k + ((k ^ i) & 1);
-    const int a1 = a[i];
-    const int b1 = b[j];
-    const int b2 = b[j + 1];
-    const int d = a1 - b1;
-    const bool pass = b2 < a1;
-    if (!pass && (d < -3 || d > 3)) {
-      const int a2 = a[i + 1];
-      const bool white = i % 2 == 0;
-      out.put(ccitt::kHorizontal);
-      out.putRun(white ? ccitt::kWhiteRuns : ccitt::kBlackRuns, a1 - std::max(a0, 0));
-      out.putRun(white ? ccitt::kBlackRuns : ccitt::kWhiteRuns, a2 - a1);
+    // Rows of text mostly change near where the row above changed: each change of the row is
+    // coded by a vertical word against the next change of the reference row, a1 at a[i + m]
+    // and b1 at b[j + m] for m = 0, 1, ... Up to four such words are taken at once without a
+    // branch for each, since where they end could seldom be guessed.
+    int taken = 0;
+    bool along = true;
+    uint32_t bits = 0;
+    int length = 0;
+    for (int m = 0; m < 4; ++m) {
+      const int a1 = a[i + m];
+      const int b1 = b[j + m];
+      const int b2 = b[j + m + 1];
+      const int d = a1 - b1;
+      along = along && d >= -3 && d <= 3 && b2 >= a1;  // vertical, not pass
+      const ccitt::Code code = ccitt::kVertical[static_cast<size_t>(std::clamp(d, -3, 3) + 3)];
+      bits = along ? bits << code.length | code.bits : bits;
+      length += along ? code.length : 0;
+      taken += along;
+      // Then b1 is b[j + m + 1] if that is after a1 and b[j + m - 1] is not.
+      along = along && b2 > a1 && b[j + m - 1] <= a1 && a1 < width;
+    }
+    if (taken > 0) {
+      out.put(bits, length);
       out.flush();
-      a0 = a2;
+      i += taken;
+      a0 = a[i - 1];
+      if (along) {
+        j += taken;
+        continue;
+      }
       if (a0 >= width) return;
-      i += 2;
-      while (b[k] <= a0) ++k;
+      // The last b1 is within three pixels of a0, and b1 before it was not after a0's
+      // predecessor, so the first reference change after a0 is one of three.
+      const int s = j + taken - 2;
+      const int k = s + (b[s] <= a0) + (b[s + 1] <= a0) + (b[s + 2] <= a0);
+      j = k + ((k ^ i) & 1);
       continue;
     }
-    // V0 words come several in a row where both rows change at the same places; up to three
-    // are taken at once, up to the row's end.
-    const bool v0 = !pass && d == 0;
-    const int same = std::min(sameAhead(a + i, b + j), count + 1 - i);
-    ccitt::Code code =
-        pass ? ccitt::kPass : ccitt::kVertical[static_cast<size_t>(pass ? 3 : d + 3)];
-    if (v0) code = {(1u << same) - 1, same};
-    out.put(code);
+    const int a1 = a[i];
+    const int b2 = b[j + 1];
+    if (b2 < a1) {
+      out.put(ccitt::kPass);
+      out.flush();
+      a0 = b2;
+      j += 2;
+      continue;
+    }
+    const int a2 = a[i + 1];
+    const bool white = i % 2 == 0;
+    out.put(ccitt::kHorizontal);
+    out.putRun(white ? ccitt::kWhiteRuns : ccitt::kBlackRuns, a1 - std::max(a0, 0));
+    out.putRun(white ? ccitt::kBlackRuns : ccitt::kWhiteRuns, a2 - a1);
     out.flush();
-    // b1 is within three pixels of a1 and b2 is not before it, so a vertical word passes at
-    // most three reference changes.
-    const int passed = (b[k] <= a1) + (b[k + 1] <= a1) + (b[k + 2] <= a1);
-    const int taken = pass ? 0 : v0 ? same : 1;
-    i += taken;
-    a0 = pass ? b2 : a[i - 1 + pass];
-    k = pass ? j + 2 : v0 ? j + same : k + passed;
+    a0 = a2;
     if (a0 >= width) return;
+    i += 2;
+    // b[j - 2] is not after the old a0, so the first reference change after a2 is from j - 1.
+    int k = j - 1;
+    while (b[k] <= a0) ++k;
+    j = k + ((k ^ i) & 1);
   }
 }
 
@@ -301,7 +335,7 @@ void code(const CcittImage& image, const CcittOptions& options, std::vector<uint
       out.putOnes(count + 1);
     } else {
       if (twoD) {
-        codeTwoD(out, current->changes(), count, reference->changes(), width);
+        codeTwoD(out, current->changes(), reference->changes(), width);
       } else {
         codeOneD(out, current->changes(), count, width);
       }
