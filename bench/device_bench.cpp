@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,7 +11,6 @@
 #include "bench_text.h"
 #include "converter/converter.h"
 #include "raster/fax_device.h"
-#include "raster/output/ccitt_coder.h"
 #include "raster/output/fax_coder.h"
 
 namespace pw {
@@ -112,28 +110,14 @@ void BM_DrawPage(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawPage)->Unit(benchmark::kMicrosecond);
 
-// The dense prose page coded by our coder (argument 0), with the record of its inked rows as
-// the device keeps it, or by libtiff's (argument 1), as TIFF strips.
+// The dense prose page, with the record of its inked rows, coded as a TIFF strip by our coder
+// (libtiff:0) or by libtiff's (libtiff:1).
 void codePage(benchmark::State& state, FaxCompression compression) {
   const PageRaster page = textPage();
-  std::vector<uint8_t> inked(static_cast<size_t>(page.height()));
-  for (int y = 0; y < page.height(); ++y) {
-    const uint8_t* row = page.row(y);
-    inked[static_cast<size_t>(y)] =
-        std::any_of(row, row + page.stride(), [](uint8_t byte) { return byte != 0; });
-  }
-  const CcittImage image{page.data(), page.stride(), page.width(), page.height(), inked.data()};
-  const CcittOptions options{compression == FaxCompression::kG4 ? CcittCoding::kT6
-                                                                : CcittCoding::kT4OneD};
+  const FaxCoder coder = state.range(0) == 0 ? FaxCoder::kOwn : FaxCoder::kLibtiff;
   CodedPage coded;
   for (auto _ : state) {
-    if (state.range(0) == 0) {
-      coded.data.clear();
-      if (!codeCcitt(image, options, &coded.data)) state.SkipWithError("coding failed");
-      coded.size = coded.data.size();
-    } else if (!codeFaxPage(page, compression, 196, &coded)) {
-      state.SkipWithError("coding failed");
-    }
+    if (!codeFaxPage(page, compression, 196, coder, &coded)) state.SkipWithError("coding failed");
   }
   state.counters["bytes"] = static_cast<double>(coded.size);
   state.SetItemsProcessed(state.iterations());

@@ -1,7 +1,8 @@
 // Our CCITT coder against libtiff's: the same bytes, and pixels that libtiff decodes back, for
-// every coding on generated images of the kinds that break coders.
+// every coding on generated images of the kinds that break coders and on pages the device draws.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
@@ -9,8 +10,11 @@
 #include <vector>
 
 #include "common/libtiff_fax.h"
+#include "common/temp_dir.h"
+#include "device_test_util.h"
 #include "platform/last_error.h"
 #include "raster/output/ccitt_coder.h"
+#include "raster/output/fax_coder.h"
 
 namespace pw {
 namespace {
@@ -144,6 +148,61 @@ INSTANTIATE_TEST_SUITE_P(Pictures, CcittCoderTest,
                          [](const auto& info) {
                            return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
+
+// A page as the device draws it, with its record of inked rows: text in several faces and
+// sizes, bold, turned, underlined and struck out, over an opaque background on black, and
+// cut by all four edges.
+struct DevicePage {
+  FaxCompression compression;
+  bool fine;
+};
+
+class DevicePageTest : public ::testing::TestWithParam<DevicePage> {};
+
+TEST_P(DevicePageTest, OurCoderWritesLibtiffsStrip) {
+  pw::testing::TempDir dir;
+  auto device = pw::testing::makeDevice(dir.file("page.tif"), OutputFormat::kTiff, GetParam().fine,
+                                        /*heightMm=*/60);
+  ASSERT_GE(device->startDoc("page"), 1);
+  ASSERT_EQ(device->startPage(), 1);
+  const std::string text = "The quick brown fox jumps over the lazy dog 0123456789 ({[|]}) @#%&";
+  auto line = [&](LogFont font, int x, int y) {
+    ASSERT_TRUE(pw::testing::useFont(*device, font));
+    ASSERT_TRUE(device->textOut(x, y, text.data(), static_cast<int>(text.size())));
+  };
+  line(pw::testing::makeFont("Courier New", -30), 40, 10);
+  line(pw::testing::makeFont("Courier New", -40, 700), -25, 50);
+  line(pw::testing::makeFont("DejaVu Math TeX Gyre", -60), 900, 90);
+  LogFont marked = pw::testing::makeFont("Liberation Serif", 40);
+  marked.lfUnderline = 1;
+  marked.lfStrikeOut = 1;
+  marked.lfItalic = 1;
+  const_cast<PageRaster&>(device->raster()).fillRect(300, 150, 1300, 230, true);
+  device->setBkMode(kOpaque);
+  line(marked, 200, 170);
+  device->setBkMode(kTransparent);
+  LogFont turned = pw::testing::makeFont("Courier New", -30);
+  turned.lfEscapement = 900;
+  line(turned, 1700, 600);
+  line(pw::testing::makeFont("Courier New", -40), 10, device->raster().height() - 20);
+
+  const PageRaster& page = device->raster();
+  const int dpiY = GetParam().fine ? 196 : 98;
+  CodedPage ours;
+  CodedPage theirs;
+  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kOwn, &ours));
+  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kLibtiff, &theirs));
+  EXPECT_TRUE(std::equal(ours.bytes(), ours.bytes() + ours.size, theirs.bytes(),
+                         theirs.bytes() + theirs.size));
+  EXPECT_EQ(device->endDoc(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, DevicePageTest,
+                         ::testing::Values(DevicePage{FaxCompression::kG3, true},
+                                           DevicePage{FaxCompression::kG3TwoD, true},
+                                           DevicePage{FaxCompression::kG3TwoD, false},
+                                           DevicePage{FaxCompression::kG4, true},
+                                           DevicePage{FaxCompression::kG4, false}));
 
 TEST(CcittCoder, RefusesImpossibleGeometry) {
   const uint8_t row[4] = {};
