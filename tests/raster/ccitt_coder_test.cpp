@@ -211,9 +211,8 @@ TEST(CcittCoder, RefusesImpossibleGeometry) {
     int k;
   };
   const Case cases[] = {
-      {{row, 4, 0, 1, nullptr}, 4},     {{row, 4, 65536, 1, nullptr}, 4},
-      {{row, 4, 8, -1, nullptr}, 4},    {{row, 3, 25, 1, nullptr}, 4},
-      {{nullptr, 4, 8, 1, nullptr}, 4}, {{row, 4, 8, 1, nullptr}, 0},
+      {{row, 4, 0, 1, nullptr}, 4},  {{row, 4, 65536, 1, nullptr}, 4}, {{row, 4, 8, 0, nullptr}, 4},
+      {{row, 3, 25, 1, nullptr}, 4}, {{nullptr, 4, 8, 1, nullptr}, 4}, {{row, 4, 8, 1, nullptr}, 0},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> out;

@@ -150,7 +150,7 @@ class ChangeList {
   static constexpr int kAhead = 8;
 
   explicit ChangeList(int width)
-      : width_(width), storage_(static_cast<size_t>(width) + 1 + 2 * kAhead) {
+      : width_(width), storage_(static_cast<size_t>(width) + 1 + kAhead) {
     clear();
   }
 
@@ -201,8 +201,8 @@ class ChangeList {
   }
 
   int width_;
-  // The entry before the list, up to width changes, and room for eight writes past the last
-  // and eight copies of the width.
+  // The entry before the list, up to width changes, and eight entries that take the writes
+  // past the last change while finding, then the copies of the width.
   std::vector<uint16_t> storage_;
   int count_ = 0;
 };
@@ -249,8 +249,9 @@ void codeTwoD(BitWriter& out, const uint16_t* a, const uint16_t* b, int width) {
       bits = along ? bits << code.length | code.bits : bits;
       length += along ? code.length : 0;
       taken += along;
-      // Then b1 is b[j + m + 1] if that is after a1 and b[j + m - 1] is not.
-      along = along && b2 > a1 && b[j + m - 1] <= a1 && a1 < width;
+      // Then b1 is b[j + m + 1] if that is after a1 (so a1 was not the row's end) and
+      // b[j + m - 1] is not.
+      along = along && b2 > a1 && b[j + m - 1] <= a1;
     }
     if (taken > 0) {
       out.put(bits, length);
@@ -356,10 +357,9 @@ void code(const CcittImage& image, const CcittOptions& options, std::vector<uint
 }  // namespace
 
 bool codeCcitt(const CcittImage& image, const CcittOptions& options, std::vector<uint8_t>* out) {
-  if (image.width < 1 || image.width > kMaxWidth || image.height < 0 ||
-      image.stride < static_cast<size_t>(image.width + 7) / 8 ||
-      (image.height > 0 && image.bits == nullptr) || out == nullptr ||
-      (options.coding == CcittCoding::kT4TwoD && options.k < 1)) {
+  if (image.width < 1 || image.width > kMaxWidth || image.height < 1 ||
+      image.stride < static_cast<size_t>(image.width + 7) / 8 || image.bits == nullptr ||
+      out == nullptr || (options.coding == CcittCoding::kT4TwoD && options.k < 1)) {
     return failWith(kErrorInvalidParameter) != 0;
   }
   try {

@@ -35,7 +35,7 @@ struct CcittImage {
 };
 
 /// Appends the image's coding to out, the last byte padded with zero bits; T.4 ends without
-/// RTC. False with last error 87 when the width is below 1 or above 65535, the height negative,
+/// RTC. False with last error 87 when the width is below 1 or above 65535, the height below 1,
 /// the stride shorter than a row or k below 1; 8 when memory runs out.
 [[nodiscard]] bool codeCcitt(const CcittImage& image, const CcittOptions& options,
                              std::vector<uint8_t>* out);
