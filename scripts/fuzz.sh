@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 jobs=${JOBS:-2}
-targets=(conversion line_list image)
+targets=(conversion line_list image ccitt_coder)
 
 # FUZZ_SKIP_BUILD=1 runs the targets already built.
 if [[ ${FUZZ_SKIP_BUILD:-0} != 1 ]]; then

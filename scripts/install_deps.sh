@@ -12,7 +12,7 @@ $sudo_cmd apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation fonts-dejavu-core \
-  libtiff-dev libtiff-tools libpng-dev libqpdf-dev qpdf \
+  libtiff-dev libtiff-tools efax libpng-dev libqpdf-dev qpdf \
   libcli11-dev nlohmann-json3-dev help2man man-db >/dev/null
 if [ "${1:-}" = "--windows" ]; then
   # Wine's recommended packages are part of what the printing tests were proven with; the test

@@ -33,22 +33,13 @@ int runConversions(const std::vector<std::string>& inputs, const std::vector<std
                    const ConversionSettings& settings, unsigned threads, Console& console) {
   std::vector<ConversionResult> results(inputs.size());
   const std::size_t workerCount = std::clamp<std::size_t>(threads, 1, inputs.size());
-  // The cores are shared out among the conversions running at once for coding their pages;
-  // each keeps at least one coding thread beside its drawing one, so that the last file of a
-  // batch still uses two cores.
-  ConversionSettings shared = settings;
-  if (shared.device.encoderThreads == 0) {
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    shared.device.encoderThreads =
-        static_cast<uint32_t>(std::max<std::size_t>(1, cores / workerCount));
-  }
   std::atomic<std::size_t> next = 0;
   const bool several = inputs.size() > 1;
   if (several) console.startProgress(inputs.size());
 
   auto work = [&] {
     for (std::size_t i = next++; i < inputs.size(); i = next++) {
-      results[i] = convertFile(inputs[i], outputs[i], shared, console);
+      results[i] = convertFile(inputs[i], outputs[i], settings, console);
       if (results[i].ok) {
         console.result(results[i].written + ": " + pagesText(results[i].pages));
       } else {

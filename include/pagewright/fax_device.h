@@ -65,9 +65,9 @@ typedef struct PwFaxDeviceOptions {
                              raw G3 pages 1-D) */
   uint32_t paper;         /**< PW_FAX_PAPER_... */
   uint32_t paperHeightMm; /**< page length for PW_FAX_PAPER_CUSTOM, 1 to 2000 */
-  /** Threads that code finished pages, in page order, while later pages are drawn: 0 for one
-   *  per processor core (at most 4, none on a single core), 1 to 64 for that many, or
-   *  PW_FAX_NO_ENCODER_THREADS to code each page within EndPage. */
+  /** Threads that code finished pages, in page order, while later pages are drawn: 1 to 64
+   *  for that many; 0 or PW_FAX_NO_ENCODER_THREADS to code each page within EndPage, which
+   *  costs the least processor time. */
   uint32_t encoderThreads;
 } PwFaxDeviceOptions;
 

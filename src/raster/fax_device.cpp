@@ -164,6 +164,7 @@ int FaxDevice::openDocument() {
   writerOptions.format = options_.format;
   writerOptions.compression = options_.compression;
   writerOptions.dpiY = dpiY_;
+  writerOptions.coder = options_.coder;
   std::unique_ptr<PageWriter> writer = makePageWriter(writerOptions);
   if (!writer->open()) return failDocument(lastError());
   writer_ = std::move(writer);

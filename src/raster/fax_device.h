@@ -25,6 +25,7 @@ struct FaxDeviceOptions {
   /// Threads that code and write finished pages while the next ones are drawn; 0 codes each page
   /// in endPage itself.
   int encoderThreads = 0;
+  FaxCoder coder = FaxCoder::kOwn;  ///< libtiff's coder writes the same bytes, more slowly
 };
 
 /// A DrawingSurface with GDI's meaning on a 1728-dot fax page. Pages are encoded and written

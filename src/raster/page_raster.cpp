@@ -22,23 +22,28 @@ PageRaster::PageRaster(int width, int height)
       height_(height),
       stride_(static_cast<size_t>(width + 7) / 8),
       bits_(static_cast<uint8_t*>(std::calloc(byteSize() > 0 ? byteSize() : 1, 1))),
-      drawnTop_(height),
-      drawnBottom_(0) {
+      inked_(static_cast<size_t>(height)) {
   if (!bits_) throw std::bad_alloc();
 }
 
 PageRaster::PageRaster(const PageRaster& other) : PageRaster(other.width_, other.height_) {
   std::memcpy(bits_.get(), other.bits_.get(), byteSize());
-  drawnTop_ = 0;
-  drawnBottom_ = height_;
+  inked_ = other.inked_;
 }
 
 void PageRaster::clear() {
-  if (drawnTop_ < drawnBottom_) {
-    std::memset(row(drawnTop_), 0, stride_ * static_cast<size_t>(drawnBottom_ - drawnTop_));
+  for (int top = 0; top < height_;) {
+    if (!inked_[static_cast<size_t>(top)]) {
+      ++top;
+      continue;
+    }
+    int bottom = top + 1;
+    while (bottom < height_ && inked_[static_cast<size_t>(bottom)]) ++bottom;
+    std::memset(bits_.get() + static_cast<size_t>(top) * stride_, 0,
+                stride_ * static_cast<size_t>(bottom - top));
+    std::fill(inked_.begin() + top, inked_.begin() + bottom, uint8_t{0});
+    top = bottom;
   }
-  drawnTop_ = height_;
-  drawnBottom_ = 0;
 }
 
 bool PageRaster::pixel(int x, int y) const {
@@ -52,8 +57,10 @@ void PageRaster::fillRect(int x0, int y0, int x1, int y1, bool black) {
   x1 = std::min(x1, width_);
   y1 = std::min(y1, height_);
   if (x0 >= x1 || y0 >= y1) return;
-  markDrawn(y0, y1);
-  for (int y = y0; y < y1; ++y) detail::fillBits(row(y), x0, x1 - x0, black);
+  for (int y = y0; y < y1; ++y) {
+    // A row that is not inked is white already.
+    if (black || inked_[static_cast<size_t>(y)]) detail::fillBits(row(y), x0, x1 - x0, black);
+  }
 }
 
 void PageRaster::blit(int x, int y, const uint8_t* bits, size_t pitch, int width, int height,
@@ -63,7 +70,6 @@ void PageRaster::blit(int x, int y, const uint8_t* bits, size_t pitch, int width
   const int top = std::max(y, 0);
   const int bottom = std::min(y + height, height_);
   if (left >= right || top >= bottom) return;
-  markDrawn(top, bottom);
   const size_t srcX = static_cast<size_t>(left - x);
   for (int dy = top; dy < bottom; ++dy) {
     const uint8_t* src = bits + static_cast<size_t>(dy - y) * pitch;
@@ -85,7 +91,7 @@ void PageRaster::orNarrow(int x, int y, const uint64_t* rows, int width, int hei
     return;
   }
   if (top >= bottom) return;
-  markDrawn(top, bottom);
+  markInked(top, bottom);
   const int shift = x & 7;
   const int firstByte = x >> 3;
   const int byteCount = ((shift + width + 7) >> 3);

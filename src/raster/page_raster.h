@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "raster/bit_blit.h"
 
@@ -25,15 +26,18 @@ class PageRaster {
   size_t stride() const { return stride_; }
   const uint8_t* data() const { return bits_.get(); }
   const uint8_t* row(int y) const { return bits_.get() + static_cast<size_t>(y) * stride_; }
-  /// A row to write to; it counts as drawn on until the next clear().
+  /// A row to write to; it counts as inked until the next clear().
   uint8_t* row(int y) {
-    markDrawn(y, y + 1);
+    inked_[static_cast<size_t>(y)] = 1;
     return bits_.get() + static_cast<size_t>(y) * stride_;
   }
   size_t byteSize() const { return stride_ * static_cast<size_t>(height_); }
+  /// Per row, 1 when it was drawn on since the last clear, so may hold black; 0 when it is
+  /// white throughout.
+  const uint8_t* inkedRows() const { return inked_.data(); }
 
-  /// Makes the page white. Only rows drawn on since the last clear are written, so that a
-  /// page's untouched rows (and a new raster's memory) are never paged in for it.
+  /// Makes the page white. Only inked rows are written, so that a page's untouched rows (and a
+  /// new raster's memory) are never paged in for it.
   void clear();
   bool pixel(int x, int y) const;
 
@@ -51,9 +55,8 @@ class PageRaster {
     void operator()(uint8_t* bits) const { std::free(bits); }
   };
 
-  void markDrawn(int top, int bottom) {
-    drawnTop_ = std::min(drawnTop_, top);
-    drawnBottom_ = std::max(drawnBottom_, bottom);
+  void markInked(int top, int bottom) {
+    std::fill(inked_.begin() + top, inked_.begin() + bottom, uint8_t{1});
   }
 
   int width_;
@@ -61,8 +64,7 @@ class PageRaster {
   size_t stride_;
   // calloc'd: large blocks come zeroed from the system without being written.
   std::unique_ptr<uint8_t, FreeDeleter> bits_;
-  int drawnTop_;  // rows [drawnTop_, drawnBottom_) may hold black
-  int drawnBottom_;
+  std::vector<uint8_t> inked_;
 };
 
 }  // namespace pw

@@ -12,15 +12,31 @@ namespace {
 
 using ::testing::HasSubstr;
 
-TEST(CheckCommand, AcceptsWhatTheConverterWrites) {
+// Every coding at both resolutions, on pages of text and on blank ones.
+class ConvertedCheck : public ::testing::TestWithParam<std::tuple<const char*, const char*>> {};
+
+TEST_P(ConvertedCheck, AcceptsWhatTheConverterWrites) {
+  const auto [compression, resolution] = GetParam();
   ScratchDir dir;
-  dir.write("a.txt", std::string(200, '\n') + "last line\n");
-  ASSERT_EQ(runCommand({"a.txt", "-o", "a.tif", "--compression", "g4"}, dir.path()).status, 0);
+  std::string text;
+  for (int line = 0; line < 120; ++line) {
+    text += "Line " + std::to_string(line) + ": sphinx of black quartz, judge my vow.\n";
+  }
+  dir.write("a.txt", text + std::string(200, '\n') + "last line\n");
+  ASSERT_EQ(
+      runCommand({"a.txt", "-o", "a.tif", "--compression", compression, "--resolution", resolution},
+                 dir.path())
+          .status,
+      0);
 
   const CommandOutput check = runCommand({"check", "a.tif"}, dir.path());
   EXPECT_EQ(check.status, 0) << check.out;
   EXPECT_THAT(check.out, HasSubstr("a.tif: OK"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Codings, ConvertedCheck,
+                         ::testing::Combine(::testing::Values("g3", "g3-2d", "g4"),
+                                            ::testing::Values("fine", "normal")));
 
 TEST(CheckCommand, AcceptsValidFilesWrittenElsewhereAtEitherResolution) {
   ScratchDir dir;

@@ -13,7 +13,8 @@ namespace pw::testing {
 inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
                                              OutputFormat format = OutputFormat::kTiff,
                                              bool fine = true, uint32_t heightMm = 40,
-                                             FaxCompression compression = FaxCompression::kG3) {
+                                             FaxCompression compression = FaxCompression::kG3,
+                                             FaxCoder coder = FaxCoder::kOwn) {
   FaxDeviceOptions options;
   options.outputPath = path;
   options.format = format;
@@ -21,6 +22,7 @@ inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
   options.compression = compression;
   options.paper = Paper::kCustom;
   options.customHeightMm = heightMm;
+  options.coder = coder;
   return FaxDevice::create(options);
 }
 

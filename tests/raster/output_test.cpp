@@ -43,6 +43,11 @@ std::vector<Page> writeDocument(FaxDevice& device, int pages) {
   return written;
 }
 
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::vector<fs::path> filesIn(const fs::path& dir) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path().filename());
@@ -121,6 +126,15 @@ TEST_P(TiffOutput, ReadsBackAsClassFWithTheDrawnPixels) {
   }
   TIFFClose(tif);
   EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{"fax.tif"});  // no temporary left
+
+  // libtiff's coder writes the very same file.
+  pw::testing::TempDir other;
+  auto reference = makeDevice(other.file("fax.tif"), OutputFormat::kTiff, fine, 40,
+                              GetParam().compression, FaxCoder::kLibtiff);
+  writeDocument(*reference, 3);
+  ASSERT_EQ(reference->endDoc(), 1);
+  ASSERT_TRUE(reference->commit());
+  EXPECT_TRUE(fileBytes(path) == fileBytes(other.file("fax.tif")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -128,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TiffCase{FaxCompression::kG3, COMPRESSION_CCITTFAX3, true},
                       TiffCase{FaxCompression::kG3TwoD, COMPRESSION_CCITTFAX3, true},
                       TiffCase{FaxCompression::kG4, COMPRESSION_CCITTFAX4, true},
-                      TiffCase{FaxCompression::kG3, COMPRESSION_CCITTFAX3, false}));
+                      TiffCase{FaxCompression::kG3, COMPRESSION_CCITTFAX3, false},
+                      TiffCase{FaxCompression::kG3TwoD, COMPRESSION_CCITTFAX3, false}));
 
 // Decodes a bare CCITT stream (Group 4, or Group 3 1-D) by wrapping it in a one-strip TIFF.
 Page decodeCcitt(const std::string& coded, int rows, const std::string& scratch,

@@ -5,10 +5,12 @@
 
 namespace pw {
 
-bool codeFaxPage(const PageRaster& page, FaxCompression compression, int dpiY, CodedPage* coded) {
+namespace {
+
+bool codeWithLibtiff(const PageRaster& page, FaxCompression compression, int dpiY,
+                     CodedPage* coded) {
   // libtiff codes only into a TIFF file, so code into one in memory and keep the strip where it
   // landed; the file's header before it costs less than a copy.
-  coded->data.clear();
   coded->data.reserve(page.byteSize() / 4);
   detail::TiffStream stream;
   stream.memory = &coded->data;
@@ -25,8 +27,33 @@ bool codeFaxPage(const PageRaster& page, FaxCompression compression, int dpiY, C
   if (!ok || stream.libraryError) return failWith(kErrorNotEnoughMemory);
   coded->offset = static_cast<size_t>(offsets[0]);
   coded->size = static_cast<size_t>(counts[0]);
+  return true;
+}
+
+}  // namespace
+
+CcittOptions faxCodingOptions(FaxCompression compression, int dpiY) {
+  switch (compression) {
+    case FaxCompression::kG3:
+      return {CcittCoding::kT4OneD, 0, false};
+    case FaxCompression::kG3TwoD:
+      return {CcittCoding::kT4TwoD, dpiY > 150 ? 4 : 2, false};
+    case FaxCompression::kG4:
+      break;
+  }
+  return {CcittCoding::kT6, 0, false};
+}
+
+bool codeFaxPage(const PageRaster& page, FaxCompression compression, int dpiY, FaxCoder coder,
+                 CodedPage* coded) {
+  coded->data.clear();
   coded->width = page.width();
   coded->height = page.height();
+  if (coder == FaxCoder::kLibtiff) return codeWithLibtiff(page, compression, dpiY, coded);
+  const CcittImage image{page.data(), page.stride(), page.width(), page.height(), page.inkedRows()};
+  if (!codeCcitt(image, faxCodingOptions(compression, dpiY), &coded->data)) return false;
+  coded->offset = 0;
+  coded->size = coded->data.size();
   return true;
 }
 

@@ -21,7 +21,9 @@ class G3Writer final : public PageFilesWriter {
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     // Any coder of 1-D lines, each after an EOL, most significant bit first, will do here.
-    if (!codeFaxPage(page, FaxCompression::kG3, options().dpiY, coded)) return false;
+    if (!codeFaxPage(page, FaxCompression::kG3, options().dpiY, options().coder, coded)) {
+      return false;
+    }
     try {
       // Whatever the coder left behind the lines is not part of the page.
       coded->data.resize(coded->offset + coded->size);

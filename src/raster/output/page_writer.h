@@ -13,12 +13,16 @@ namespace pw {
 
 enum class OutputFormat { kTiff, kPdf, kPng, kG3 };
 enum class FaxCompression { kG3, kG3TwoD, kG4 };
+/// Which CCITT coder codes the pages of TIFF, PDF and raw G3 output: ours, or libtiff's, kept
+/// to compare with.
+enum class FaxCoder { kOwn, kLibtiff };
 
 struct PageWriterOptions {
   std::string path;
   OutputFormat format = OutputFormat::kTiff;
   FaxCompression compression = FaxCompression::kG3;
   int dpiY = 196;
+  FaxCoder coder = FaxCoder::kOwn;
 };
 
 /// A page in its output coding, waiting to be written: the bytes [offset, offset + size) of

@@ -67,7 +67,7 @@ class PdfWriter final : public PageWriter {
   }
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
-    return codeFaxPage(page, FaxCompression::kG4, options_.dpiY, coded);
+    return codeFaxPage(page, FaxCompression::kG4, options_.dpiY, options_.coder, coded);
   }
 
   bool writeCoded(const CodedPage& page) override {

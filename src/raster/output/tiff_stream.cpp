@@ -97,7 +97,8 @@ int errorHandler(TIFF*, void* user, const char*, const char*, va_list) {
   return 1;  // handled: keep libtiff's default handler from printing to stderr
 }
 
-int warningHandler(TIFF*, void*, const char*, const char*, va_list) {
+int warningHandler(TIFF*, void* user, const char*, const char*, va_list) {
+  static_cast<TiffStream*>(user)->libraryWarning = true;
   return 1;
 }
 

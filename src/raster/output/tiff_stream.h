@@ -17,8 +17,9 @@ struct TiffStream {
   int fd = -1;                             ///< the file, when memory is null; not closed here
   std::vector<uint8_t>* memory = nullptr;  ///< an in-memory file instead
   uint64_t position = 0;
-  int writeErrno = 0;         ///< the first failed write's errno
-  bool libraryError = false;  ///< libtiff reported an error
+  int writeErrno = 0;           ///< the first failed write's errno
+  bool libraryError = false;    ///< libtiff reported an error
+  bool libraryWarning = false;  ///< libtiff warned, e.g. of a row of the wrong length
 };
 
 /// Opens libtiff on the stream with a TIFFOpen mode ("wl", "r", ...); null on failure.

@@ -73,7 +73,7 @@ class TiffWriter final : public PageWriter {
   }
 
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
-    return codeFaxPage(page, options_.compression, options_.dpiY, coded);
+    return codeFaxPage(page, options_.compression, options_.dpiY, options_.coder, coded);
   }
 
   bool writeCoded(const CodedPage& page) override {

@@ -1,0 +1,227 @@
+// Our CCITT coder against libtiff's: the same bytes, and pixels that libtiff decodes back, for
+// every coding on generated images of the kinds that break coders and on pages the device draws.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/libtiff_fax.h"
+#include "common/temp_dir.h"
+#include "device_test_util.h"
+#include "platform/last_error.h"
+#include "raster/output/ccitt_coder.h"
+#include "raster/output/fax_coder.h"
+
+namespace pw {
+namespace {
+
+using testing::libtiffCode;
+using testing::libtiffDecode;
+using testing::packedRows;
+
+constexpr size_t kRowPadding = 3;  // bytes past each row, filled with ones like the bits past it
+
+struct Picture {
+  std::string name;
+  int width;
+  int height;
+  std::function<bool(int x, int y)> black;
+};
+
+// The picture as rows with junk past each row's last pixel, which must not count, and the
+// exact record of its inked rows.
+struct Raster {
+  size_t stride;
+  std::vector<uint8_t> bits;
+  std::vector<uint8_t> inked;
+
+  explicit Raster(const Picture& picture)
+      : stride(static_cast<size_t>(picture.width + 7) / 8 + kRowPadding),
+        bits(stride * static_cast<size_t>(picture.height), 0xFF),
+        inked(static_cast<size_t>(picture.height), 0) {
+    for (int y = 0; y < picture.height; ++y) {
+      uint8_t* row = bits.data() + static_cast<size_t>(y) * stride;
+      for (int x = 0; x < picture.width; ++x) {
+        const bool black = picture.black(x, y);
+        if (!black) row[x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+        if (black) inked[static_cast<size_t>(y)] = 1;
+      }
+    }
+  }
+  CcittImage image(const Picture& picture, bool withRecord) const {
+    return {bits.data(), stride, picture.width, picture.height,
+            withRecord ? inked.data() : nullptr};
+  }
+};
+
+// Rows each holding one run of a length that sits at an edge of the code tables or of a 64-bit
+// word, at starts around word boundaries and at the row's end; odd rows are the inverse.
+bool edgeRuns(int x, int y) {
+  static constexpr int kLengths[] = {1, 2, 63, 64, 65, 1727, 1728};
+  static constexpr int kStarts[] = {0, 1, 62, 63, 64, 65, 127, 128, -1};
+  const int length = kLengths[(y / 2) % 7];
+  int start = kStarts[(y / 14) % 9];
+  if (start < 0 || start + length > 1728) start = 1728 - length;  // ends in black
+  return (x >= start && x < start + length) != (y % 2 == 1);
+}
+
+bool longRuns(int x, int y) {
+  static constexpr int kLengths[] = {2623, 2624, 2625, 5183, 5184, 5185, 5300};
+  return (x < kLengths[y / 2]) != (y % 2 == 1);
+}
+
+bool noise(int x, int y, int percent) {
+  // Deterministic and cheap: a hash of the position.
+  uint32_t h = static_cast<uint32_t>(x) * 0x9E3779B1u ^ static_cast<uint32_t>(y) * 0x85EBCA77u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  return static_cast<int>(h % 100) < percent;
+}
+
+std::vector<Picture> pictures() {
+  std::vector<Picture> list = {
+      {"white", 1728, 6, [](int, int) { return false; }},
+      {"black", 1728, 6, [](int, int) { return true; }},
+      {"checker", 1728, 6, [](int x, int y) { return (x + y) % 2 == 1; }},
+      {"stripes", 1728, 6, [](int x, int) { return x % 2 == 1; }},
+      {"edge_runs", 1728, 2 * 7 * 9, edgeRuns},
+      // Every run length of both colours, so every code word, then runs that take more than
+      // one make-up word.
+      {"staircase", 2700, 2701, [](int x, int y) { return x >= y; }},
+      {"long_runs", 5300, 14, longRuns},
+      {"white_band", 1728, 12, [](int x, int y) { return y < 3 || (y > 8 && x % 50 < 9); }},
+      {"sparse", 1728, 40, [](int x, int y) { return noise(x, y, 3); }},
+      {"noise", 1728, 40, [](int x, int y) { return noise(x, y, 50); }},
+      {"dense", 1728, 40, [](int x, int y) { return noise(x, y, 97); }},
+  };
+  for (int width : {1, 7, 63, 64, 65, 129, 1731}) {
+    list.push_back({"noise_w" + std::to_string(width), width, 9,
+                    [](int x, int y) { return noise(x, y, 40); }});
+  }
+  return list;
+}
+
+struct Coding {
+  std::string name;
+  CcittOptions options;
+};
+
+const Coding kCodings[] = {
+    {"g4", {CcittCoding::kT6, 4, false}},           {"g3", {CcittCoding::kT4OneD, 4, false}},
+    {"g3_fill", {CcittCoding::kT4OneD, 4, true}},   {"g3_2d_k4", {CcittCoding::kT4TwoD, 4, false}},
+    {"g3_2d_k2", {CcittCoding::kT4TwoD, 2, false}}, {"g3_2d_fill", {CcittCoding::kT4TwoD, 4, true}},
+};
+
+class CcittCoderTest : public ::testing::TestWithParam<std::tuple<Picture, Coding>> {};
+
+TEST_P(CcittCoderTest, WritesLibtiffsBytesAndDecodesBack) {
+  const auto& [picture, coding] = GetParam();
+  static std::map<std::string, Raster> rasters;  // built once for all codings
+  const Raster& raster = rasters.try_emplace(picture.name, picture).first->second;
+  const CcittImage image = raster.image(picture, /*withRecord=*/false);
+  std::vector<uint8_t> ours = {0x5A};  // coding appends
+  ASSERT_TRUE(codeCcitt(image, coding.options, &ours));
+  ASSERT_EQ(ours.front(), 0x5A);
+  ours.erase(ours.begin());
+
+  EXPECT_TRUE(ours == libtiffCode(image, coding.options));
+  // libtiff's 1-D decoder keeps at most one run per pixel of a row, one fewer than a row that
+  // starts black and changes at every pixel, as the checker's odd rows do.
+  if (picture.name != "checker" || coding.options.coding != CcittCoding::kT4OneD) {
+    EXPECT_TRUE(libtiffDecode(ours, picture.width, picture.height, coding.options) ==
+                packedRows(image));
+  }
+  // The record of white rows changes how rows are found, never the coding.
+  std::vector<uint8_t> recorded;
+  ASSERT_TRUE(codeCcitt(raster.image(picture, /*withRecord=*/true), coding.options, &recorded));
+  EXPECT_TRUE(recorded == ours);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, CcittCoderTest,
+                         ::testing::Combine(::testing::ValuesIn(pictures()),
+                                            ::testing::ValuesIn(kCodings)),
+                         [](const auto& info) {
+                           return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
+                         });
+
+// A page as the device draws it, with its record of inked rows: text in several faces and
+// sizes, bold, turned, underlined and struck out, over an opaque background on black, and
+// cut by all four edges.
+struct DevicePage {
+  FaxCompression compression;
+  bool fine;
+};
+
+class DevicePageTest : public ::testing::TestWithParam<DevicePage> {};
+
+TEST_P(DevicePageTest, OurCoderWritesLibtiffsStrip) {
+  pw::testing::TempDir dir;
+  auto device = pw::testing::makeDevice(dir.file("page.tif"), OutputFormat::kTiff, GetParam().fine,
+                                        /*heightMm=*/60);
+  ASSERT_GE(device->startDoc("page"), 1);
+  ASSERT_EQ(device->startPage(), 1);
+  const std::string text = "The quick brown fox jumps over the lazy dog 0123456789 ({[|]}) @#%&";
+  auto line = [&](LogFont font, int x, int y) {
+    ASSERT_TRUE(pw::testing::useFont(*device, font));
+    ASSERT_TRUE(device->textOut(x, y, text.data(), static_cast<int>(text.size())));
+  };
+  line(pw::testing::makeFont("Courier New", -30), 40, 10);
+  line(pw::testing::makeFont("Courier New", -40, 700), -25, 50);
+  line(pw::testing::makeFont("DejaVu Math TeX Gyre", -60), 900, 90);
+  LogFont marked = pw::testing::makeFont("Liberation Serif", 40);
+  marked.lfUnderline = 1;
+  marked.lfStrikeOut = 1;
+  marked.lfItalic = 1;
+  const_cast<PageRaster&>(device->raster()).fillRect(300, 150, 1300, 230, true);
+  device->setBkMode(kOpaque);
+  line(marked, 200, 170);
+  device->setBkMode(kTransparent);
+  LogFont turned = pw::testing::makeFont("Courier New", -30);
+  turned.lfEscapement = 900;
+  line(turned, 1700, 600);
+  line(pw::testing::makeFont("Courier New", -40), 10, device->raster().height() - 20);
+
+  const PageRaster& page = device->raster();
+  const int dpiY = GetParam().fine ? 196 : 98;
+  CodedPage ours;
+  CodedPage theirs;
+  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kOwn, &ours));
+  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kLibtiff, &theirs));
+  EXPECT_TRUE(std::equal(ours.bytes(), ours.bytes() + ours.size, theirs.bytes(),
+                         theirs.bytes() + theirs.size));
+  EXPECT_EQ(device->endDoc(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, DevicePageTest,
+                         ::testing::Values(DevicePage{FaxCompression::kG3, true},
+                                           DevicePage{FaxCompression::kG3TwoD, true},
+                                           DevicePage{FaxCompression::kG3TwoD, false},
+                                           DevicePage{FaxCompression::kG4, true},
+                                           DevicePage{FaxCompression::kG4, false}));
+
+TEST(CcittCoder, RefusesImpossibleGeometry) {
+  const uint8_t row[4] = {};
+  struct Case {
+    CcittImage image;
+    int k;
+  };
+  const Case cases[] = {
+      {{row, 4, 0, 1, nullptr}, 4},  {{row, 4, 65536, 1, nullptr}, 4}, {{row, 4, 8, 0, nullptr}, 4},
+      {{row, 3, 25, 1, nullptr}, 4}, {{nullptr, 4, 8, 1, nullptr}, 4}, {{row, 4, 8, 1, nullptr}, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out;
+    setLastError(0);
+    EXPECT_FALSE(codeCcitt(c.image, {CcittCoding::kT4TwoD, c.k, false}, &out));
+    EXPECT_EQ(lastError(), kErrorInvalidParameter);
+    EXPECT_TRUE(out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace pw
