@@ -107,7 +107,7 @@ TEST_F(RunTest, StartUpFailuresReleaseWhatWasTaken) {
   EXPECT_EQ(lastError(), 8u);
   EXPECT_EQ(surface.count("startDoc"), 0);
   EXPECT_EQ(sink.events.back().id, msg::kCreateFontFailed);
-  EXPECT_EQ(sink.events.back().inserts, (std::vector<std::string>{path, "error 8"}));
+  EXPECT_EQ(sink.events.back().inserts, (std::vector<std::string>{path, "Cannot allocate memory"}));
 
   surface = RecordingSurface();
   surface.failStartDoc = true;
