@@ -241,6 +241,10 @@ PW_API int PW_CALL pwConvert(const RenderParams* params, PwDC dc, const char* te
  *  system's text for the cause, or "error N" when there is none. Returns the length of the whole
  *  text, which is cut short when it is size or more. */
 PW_API uint32_t PW_CALL pwErrorText(uint32_t code, char* buffer, uint32_t size);
+
+/** The Win32 code for an errno value, as the library maps the failures of its own system calls
+ *  (31 for one without a counterpart), so that a host's callbacks leave causes alike. */
+PW_API uint32_t PW_CALL pwErrorFromErrno(int err);
 #endif /* !_WIN32: the Windows module exports only pagewright and setLogging */
 
 #ifdef __cplusplus

@@ -8,6 +8,7 @@
 #include "api/surface_handle.h"
 #include "converter/converter.h"
 #include "eventlog/event_reporter.h"
+#include "platform/errno_map.h"
 #include "platform/last_error.h"
 
 namespace pw {
@@ -139,6 +140,10 @@ PW_API uint32_t pwErrorText(uint32_t code, char* buffer, uint32_t size) {
     if (buffer && size > 0) *buffer = '\0';
     return 0;
   }
+}
+
+PW_API uint32_t pwErrorFromErrno(int err) {
+  return win32FromErrno(err);
 }
 
 }  // extern "C"
