@@ -75,6 +75,15 @@ void InputText::close() {
   if (ownsFd_) ::close(fd_);
   ownsFd_ = false;
   fd_ = -1;
+  // A text that inserts a file a thousand times keeps a thousand closed ones: only their counts.
+  if (transcoder_) {
+    unmappable_ = transcoder_->unmappable();
+    malformed_ = transcoder_->malformed();
+    transcoder_.reset();
+  }
+  std::string().swap(raw_);
+  std::string().swap(out_);
+  outAt_ = 0;
 }
 
 bool InputText::readRaw() {
@@ -200,9 +209,11 @@ int32_t InputText::read(char* buffer, uint32_t size) {
 }
 
 std::string InputText::lossNote() const {
-  if (!transcoder_) return {};
-  return describeReplacements(transcoder_->unmappable(), transcoder_->malformed(), encoding_,
-                              decoding_->codePage);
+  if (transcoder_) {
+    return describeReplacements(transcoder_->unmappable(), transcoder_->malformed(), encoding_,
+                                decoding_->codePage);
+  }
+  return describeReplacements(unmappable_, malformed_, encoding_, decoding_->codePage);
 }
 
 ConversionReading::ConversionReading(std::string input, const TextDecoding& decoding)

@@ -44,7 +44,8 @@ class InputText {
   void close();
 
   bool overLimit() const { return overLimit_; }
-  /// "3 characters not in WINDOWS-1252 replaced by '?'", or empty when nothing was lost.
+  /// "3 characters not in WINDOWS-1252 replaced by '?'", or empty when nothing was lost; also
+  /// after close, which releases everything else.
   std::string lossNote() const;
 
  private:
@@ -71,6 +72,8 @@ class InputText {
   bool decided_ = false;
   std::string encoding_;                  // the decision; empty while the text is ASCII
   std::optional<Transcoder> transcoder_;  // none: the bytes are the code page's already
+  std::size_t unmappable_ = 0;            // the transcoder's counts, once it is gone
+  std::size_t malformed_ = 0;
 };
 
 /// The callbacks of one conversion: they open its input and the files of its inserts as
