@@ -85,10 +85,11 @@ typedef struct JobFields {
 /** Converts the text file at textPath onto dc.
  *  Returns 1 on success (the last-error value is then 0) and 0 on failure, with the cause as the
  *  last-error value: 2 file not found, 3 path not found, 5 access denied (on Windows also for a
- *  directory), 267 a directory, 32 sharing violation, 14 out of memory, 87 params, dc or
- *  pageCountOut null, or the error a surface operation left. *pageCountOut always receives the
- *  number of pages ended (0 when the file held no printable character, and after a failure at the
- *  start). reservedArg is ignored. */
+ *  directory), 336 a directory (elsewhere), 222 an image that is no regular file, 11 or 13 an image
+ *  that cannot be read, 0x20000001 an image beyond the decoding limits (8 on Windows), 32 sharing
+ *  violation, 14 out of memory, 87 params, dc or pageCountOut null, or the error a surface
+ *  operation left. *pageCountOut always receives the number of pages ended (0 when the file held
+ *  no printable character, and after a failure at the start). reservedArg is ignored. */
 PW_API int PW_CALL pagewright(const RenderParams* params, PwDC dc, const char* textPath,
                               uint32_t reservedArg, const JobFields* fields,
                               uint32_t* pageCountOut);
@@ -189,6 +190,7 @@ PW_API const char* PW_CALL pwFieldName(int index);
  *  when an entry is null or empty, 2 or 3 when a directory does not exist, 267 when an entry is
  *  no directory. */
 PW_API int PW_CALL pwSetReadableDirectories(const char* const* directories, uint32_t count);
+
 /** A text that the host reads for the library, such as a file it decodes on the way. */
 typedef struct PwTextStream {
   /** Reads up to size bytes of the text into buffer: returns the count, 0 at its end, or -1 on a

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "api/export_guard.h"
 #include "api/surface_handle.h"
 #include "converter/converter.h"
 #include "eventlog/event_reporter.h"
@@ -107,28 +107,30 @@ PW_API int pwConvert(const RenderParams* params, PwDC dc, const char* textPath,
                      const JobFields* fields, const PwConvertOptions* options,
                      uint32_t* pageCountOut) {
   if (pageCountOut) *pageCountOut = 0;
-  if (!dc || !dc->surface) return failWith(kErrorInvalidParameter);
-  const PwConvertOptions none{};
-  const PwConvertOptions& chosen = options ? *options : none;
-  try {
-    HostTextOpener texts(chosen, PW_TEXT_MAIN);
-    HostTextOpener inserts(chosen, PW_TEXT_INSERT);
-    HostLocator names(chosen);
-    ConversionServices services;
-    if (chosen.openText) {
-      services.files = &texts;
-      services.inserts = &inserts;
-    }
-    if (chosen.locateFile) services.names = &names;
-    services.keepAllText = (chosen.flags & PW_CONVERT_KEEP_ALL_TEXT) != 0;
-    return convertText(params, dc->surface.get(), textPath, 0, fields, pageCountOut, services);
-  } catch (const std::bad_alloc&) {
-    return failWith(kErrorOutOfMemory);
-  }
+  return guardExport(
+      "pwConvert", 0,
+      [&] {
+        if (!dc || !dc->surface) return failWith(kErrorInvalidParameter);
+        const PwConvertOptions none{};
+        const PwConvertOptions& chosen = options ? *options : none;
+        HostTextOpener texts(chosen, PW_TEXT_MAIN);
+        HostTextOpener inserts(chosen, PW_TEXT_INSERT);
+        HostLocator names(chosen);
+        ConversionServices services;
+        if (chosen.openText) {
+          services.files = &texts;
+          services.inserts = &inserts;
+        }
+        if (chosen.locateFile) services.names = &names;
+        services.keepAllText = (chosen.flags & PW_CONVERT_KEEP_ALL_TEXT) != 0;
+        return convertText(params, dc->surface.get(), textPath, 0, fields, pageCountOut, services);
+      },
+      textPath);
 }
 
 PW_API uint32_t pwErrorText(uint32_t code, char* buffer, uint32_t size) {
-  try {
+  if (buffer && size > 0) *buffer = '\0';
+  return guardExport("pwErrorText", uint32_t{0}, [&] {
     const std::string text = errorText(code);
     if (buffer && size > 0) {
       const std::size_t length = std::min<std::size_t>(text.size(), size - 1);
@@ -136,14 +138,12 @@ PW_API uint32_t pwErrorText(uint32_t code, char* buffer, uint32_t size) {
       buffer[length] = '\0';
     }
     return static_cast<uint32_t>(text.size());
-  } catch (const std::bad_alloc&) {
-    if (buffer && size > 0) *buffer = '\0';
-    return 0;
-  }
+  });
 }
 
 PW_API uint32_t pwErrorFromErrno(int err) {
-  return win32FromErrno(err);
+  return guardExport("pwErrorFromErrno", uint32_t{kErrorGenFailure},
+                     [&] { return win32FromErrno(err); });
 }
 
 }  // extern "C"
