@@ -93,8 +93,9 @@ bool InputText::readRaw() {
   do {
     count = ::read(fd_, raw_.data() + had, kBlock);
   } while (count < 0 && errno == EINTR);
+  const int err = errno;
   raw_.resize(had + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-  if (count < 0) return fail(pwErrorFromErrno(errno));
+  if (count < 0) return fail(pwErrorFromErrno(err));
   if (count == 0) {
     ended_ = true;
     // Truncated while it was read: the text is no longer the one given.
