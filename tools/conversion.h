@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console.h"
+#include "input_source.h"
 #include "output_paths.h"
 #include "pagewright/fax_device.h"
 #include "pagewright/pagewright.h"
@@ -19,8 +20,7 @@ struct ConversionSettings {
   PwFaxDeviceOptions device{};  ///< outputPath is set per conversion
   OutputFormat format = OutputFormat::kTiff;
   const JobFields* fields = nullptr;
-  std::string encoding;  ///< source encoding; empty: the input is used as it is
-  std::string codePage;  ///< the iconv name of the target code page when encoding is set
+  TextDecoding decoding;                         ///< how the input and inserted files are read
   std::vector<std::string> readableDirectories;  ///< where markup may read; empty: anywhere
 };
 

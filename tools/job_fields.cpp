@@ -12,6 +12,9 @@ namespace pw::cli {
 
 namespace {
 
+// The numbered field whose first line names the file that "%3" inserts.
+constexpr std::size_t kFileNameField = 3;
+
 // nlohmann prefixes its messages with an exception tag that means nothing to a user.
 std::string withoutExceptionTag(const std::string& message) {
   if (message.rfind("[json.exception.", 0) == 0) {
@@ -104,20 +107,19 @@ std::string JobFieldSet::loadJsonText(const std::string& text, const std::string
 }
 
 void JobFieldSet::transcode(
-    const Transcoder& transcoder,
-    const std::function<void(const std::string& field, const std::string&)>& warn,
-    const std::string& from, const std::string& to) {
+    const std::function<TranscodeResult(const std::string& line)>& convert,
+    const std::function<void(const std::string& field, const TranscodeResult& losses)>& warn) {
   for (std::size_t index = 0; index < lines_.size(); ++index) {
-    if (!lines_[index]) continue;
-    TranscodeResult total;
+    if (!lines_[index] || index == kFileNameField) continue;
+    TranscodeResult losses;
     for (std::string& line : *lines_[index]) {
-      TranscodeResult converted = transcoder.convert(line);
+      TranscodeResult converted = convert(line);
       line = std::move(converted.text);
-      total.unmappable += converted.unmappable;
-      total.malformed += converted.malformed;
+      losses.unmappable += converted.unmappable;
+      losses.malformed += converted.malformed;
     }
-    const std::string note = describeReplacements(total, from, to);
-    if (!note.empty()) warn(pwFieldName(static_cast<int>(index)), note);
+    if (losses.unmappable + losses.malformed > 0)
+      warn(pwFieldName(static_cast<int>(index)), losses);
   }
 }
 

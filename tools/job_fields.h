@@ -12,7 +12,7 @@
 
 namespace pw::cli {
 
-class Transcoder;
+struct TranscodeResult;
 
 class JobFieldSet {
  public:
@@ -29,10 +29,11 @@ class JobFieldSet {
   std::string loadJsonFile(const std::string& path);
   std::string loadJsonText(const std::string& text, const std::string& origin);
 
-  /// Transcodes every value; warn receives one message per field that lost characters.
-  void transcode(const Transcoder& transcoder,
-                 const std::function<void(const std::string& field, const std::string&)>& warn,
-                 const std::string& from, const std::string& to);
+  /// Transcodes every value but that of field 3, which names a file and stays as spelt on disk.
+  /// convert turns one line; warn receives the losses of each field that lost characters.
+  void transcode(
+      const std::function<TranscodeResult(const std::string& line)>& convert,
+      const std::function<void(const std::string& field, const TranscodeResult& losses)>& warn);
 
   bool empty() const;
 

@@ -1,8 +1,12 @@
 // The pagewright command: a thin host over the module's public interface.
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "pagewright/fax_device.h"
 
@@ -10,6 +14,7 @@
 #include "console.h"
 #include "conversion.h"
 #include "encoding.h"
+#include "input_source.h"
 #include "interruption.h"
 #include "job_fields.h"
 #include "options.h"
@@ -71,7 +76,7 @@ RenderParams renderParams(const ConvertOptions& options) {
   return params;
 }
 
-std::string settingsLine(const ConvertOptions& options, const char* codePage) {
+std::string settingsLine(const ConvertOptions& options, const TextDecoding& decoding) {
   std::string line =
       "font " + options.fontFace + " " + std::to_string(options.fontPoints) + " pt" +
       (options.bold ? " bold" : "") + (options.italic ? " italic" : "") + ", charset " +
@@ -80,8 +85,57 @@ std::string settingsLine(const ConvertOptions& options, const char* codePage) {
       std::to_string(options.marginTopMm) + "/" + std::to_string(options.marginRightMm) + "/" +
       std::to_string(options.marginBottomMm) + "/" + std::to_string(options.marginLeftMm) +
       " mm, markup " + (options.markup ? "on" : "off");
-  if (codePage) line += ", " + options.encoding + " to " + codePage;
+  line += ", text in " +
+          (decoding.encoding.empty() ? "UTF-8 or " + decoding.fallback : decoding.encoding) +
+          " drawn in " + decoding.codePage;
   return line;
+}
+
+// The code page the device draws in, the encoding of text without a mark that is no UTF-8, and
+// an --encoding that iconv knows. False with a usage error in *error.
+bool setUpDecoding(const ConvertOptions& options, TextDecoding* decoding, std::string* error) {
+  decoding->codePage = pwCharSetCodePage(options.charSet);
+  decoding->imageDirectory = options.imageDirectory;
+  decoding->encoding = options.encoding;
+  decoding->maxBytes = options.maxInputBytes;
+  if (!options.encoding.empty() && !Transcoder::open(options.encoding, decoding->codePage, error)) {
+    *error = "--encoding: " + *error;
+    return false;
+  }
+  decoding->fallback = fallbackEncoding(localeCharset(), decoding->codePage);
+  std::string ignored;
+  if (!Transcoder::open(decoding->fallback, decoding->codePage, &ignored)) {
+    decoding->fallback = decoding->codePage;
+  }
+  return true;
+}
+
+// Every value is UTF-8 when it is valid UTF-8, else in the fallback encoding.
+void transcodeFields(const TextDecoding& decoding, JobFieldSet& fields, Console& console) {
+  std::string error;
+  std::optional<Transcoder> fromUtf8 = Transcoder::open("UTF-8", decoding.codePage, &error);
+  std::optional<Transcoder> fromFallback =
+      Transcoder::open(decoding.fallback, decoding.codePage, &error);
+  if (!fromUtf8 || !fromFallback) return;
+  fields.transcode(
+      [&](const std::string& line) {
+        return isUtf8(line) ? fromUtf8->convertWhole(line) : fromFallback->convertWhole(line);
+      },
+      [&](const std::string& field, const TranscodeResult& losses) {
+        console.message(Severity::kWarning,
+                        "field " + field + ": " +
+                            describeReplacements(losses.unmappable, losses.malformed,
+                                                 decoding.fallback, decoding.codePage));
+      });
+}
+
+// A face that is not installed is drawn with another; say which, once for the run.
+void warnOfFontSubstitution(const PwLogFont& font, Console& console) {
+  char used[64] = "";
+  if (font.lfFaceName[0] == '\0' || !pwFaxDeviceFontFamily(&font, used, sizeof used)) return;
+  if (strcasecmp(used, font.lfFaceName) == 0) return;
+  console.message(Severity::kWarning, std::string("font ") + font.lfFaceName +
+                                          " is not installed; drawing with " + used);
 }
 
 int convert(const ConvertOptions& options) {
@@ -103,28 +157,17 @@ int convert(const ConvertOptions& options) {
   }
 
   ConversionSettings settings;
-  const char* codePage = nullptr;
-  if (!options.encoding.empty()) {
-    // The device draws high bytes in this code page, so the text is transcoded to exactly it.
-    codePage = pwCharSetCodePage(options.charSet);
-    // Opened once here so that a misspelt encoding is a usage error, not one failure per input.
-    std::string error;
-    const std::optional<Transcoder> transcoder =
-        Transcoder::open(options.encoding, codePage, &error);
-    if (!transcoder) return usageError("--encoding: " + error);
-    // Field values come from JSON or a UTF-8 terminal, whatever the input file's encoding.
-    const std::optional<Transcoder> fromUtf8 = Transcoder::open("UTF-8", codePage, &error);
-    if (!fromUtf8) return usageError("--encoding: " + error);
-    fields.transcode(
-        *fromUtf8,
-        [&console](const std::string& field, const std::string& note) {
-          console.message(Severity::kWarning, "field " + field + ": " + note);
-        },
-        "UTF-8", codePage);
-    settings.encoding = options.encoding;
-    settings.codePage = codePage;
-  }
+  std::string error;
+  if (!setUpDecoding(options, &settings.decoding, &error)) return usageError(error);
+  // Field values come from JSON (UTF-8 by definition) or the command line.
+  transcodeFields(settings.decoding, fields, console);
 
+  // Standard input has no name to derive an output from, nor one to tell two outputs apart.
+  const bool readsStandardInput =
+      std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end();
+  if (readsStandardInput && (options.inputs.size() > 1 || options.output.empty())) {
+    return usageError("standard input (-) is converted on its own, with -o naming the output");
+  }
   const OutputPlan plan = planOutputs(options.inputs, options.output, options.format);
   if (!plan.error.empty()) return usageError(plan.error);
   if (options.output == kStandardOutput) console.resultsOnStandardError();
@@ -147,7 +190,8 @@ int convert(const ConvertOptions& options) {
   settings.format = plan.format;
   settings.fields = fields.empty() ? nullptr : &fields.view();
   settings.readableDirectories = options.readableDirectories;
-  console.message(Severity::kInfo, settingsLine(options, codePage));
+  console.message(Severity::kInfo, settingsLine(options, settings.decoding));
+  warnOfFontSubstitution(settings.params.font, console);
   return runConversions(options.inputs, plan.outputs, settings, options.jobs, console);
 }
 

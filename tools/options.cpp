@@ -171,6 +171,20 @@ std::optional<uint8_t> parseCharSet(const std::string& text) {
   return std::nullopt;
 }
 
+std::optional<uint64_t> parseSize(const std::string& text) {
+  static constexpr uint64_t kMaxSize = uint64_t{1} << 50;
+  std::size_t digits = 0;
+  uint64_t value = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && value < kMaxSize) {
+    value = value * 10 + static_cast<uint64_t>(text[digits++] - '0');
+  }
+  if (digits == 0 || value == 0) return std::nullopt;
+  const std::string unit = lowered(text.substr(digits));
+  const int shift = unit.empty() ? 0 : unit == "k" ? 10 : unit == "m" ? 20 : unit == "g" ? 30 : -1;
+  if (shift < 0 || value > (kMaxSize >> shift)) return std::nullopt;
+  return value << shift;
+}
+
 ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   ConvertOptions options;
   CLI::App app{"Lays plain-text files out as fax pages (TIFF Class F, PDF, PNG or raw G3)",
@@ -183,10 +197,13 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   });
   app.footer(footer());
 
-  std::string format, resolution = "fine", compression = "g3", paper = "a4", charSet = "ansi";
+  std::string format, resolution = "fine", compression = "g3", paper = "a4", charSet = "ansi",
+                      maxInput = "1G";
   uint32_t margins = 0;
 
-  app.add_option("inputs", options.inputs, "Text files to convert")->required()->default_str("");
+  app.add_option("inputs", options.inputs, "Text files to convert; - reads standard input")
+      ->required()
+      ->default_str("");
   app.add_option("-o,--output", options.output,
                  "Output file (- for standard output: TIFF, or PDF with --format pdf), or the "
                  "directory for several inputs (created when missing); default: beside each input");
@@ -265,8 +282,21 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
                  "JSON job file: {\"NAME\": \"value\" or [\"line\", ...]}; --field wins")
       ->check(CLI::ExistingFile);
   app.add_option("--encoding", options.encoding,
-                 "Encoding of the input and the field values (utf-8, cp1252, latin1, ...), "
-                 "transcoded to the character set's code page; default: bytes as they are");
+                 "Encoding of the input and of %3 files (utf-8, utf-16, cp1252, latin1, ...). "
+                 "Default: a byte-order mark decides (UTF-8, UTF-16LE/BE), else text that is "
+                 "valid UTF-8 is UTF-8, else it is in the locale's character set, else in the "
+                 "--charset's code page. Field values are UTF-8. Text is transcoded to the "
+                 "--charset's code page; characters it lacks become '?' with a warning")
+      ->default_str("");
+
+  app.add_option("--max-input", maxInput,
+                 "The most an input may hold (K, M, G: binary units), so that an endless one "
+                 "such as /dev/zero ends")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return parseSize(value) ? std::string() : "not a size: '" + value + "'";
+          },
+          "SIZE"));
 
   app.add_option("-j,--jobs", options.jobs, "Conversions run in parallel")
       ->check(CLI::Range(1u, 256u));
@@ -295,6 +325,7 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv) {
   options.compression = *parseCompression(compression);
   options.paper = *parsePaper(paper);
   options.charSet = *parseCharSet(charSet);
+  options.maxInputBytes = *parseSize(maxInput);
   if (allMargins->count() > 0) {
     if (top->count() == 0) options.marginTopMm = margins;
     if (bottom->count() == 0) options.marginBottomMm = margins;

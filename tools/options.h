@@ -46,7 +46,10 @@ struct ConvertOptions {
 
   std::vector<std::string> fields;  ///< --field NAME=VALUE arguments, in order
   std::string fieldsFile;
-  std::string encoding;  ///< empty: bytes are taken as they are
+  std::string encoding;  ///< empty: told from the text
+  /// --max-input. An input of 1 GiB would make some 150,000 pages, more than a TIFF file holds;
+  /// the limit ends an endless one (/dev/zero, a runaway pipe).
+  uint64_t maxInputBytes = uint64_t{1} << 30;
 
   unsigned jobs = 1;
   Verbosity verbosity = Verbosity::kNormal;
@@ -73,5 +76,8 @@ std::optional<uint32_t> parseCompression(const std::string& text);
 
 /// A character-set name ("ansi", "cyrillic", ...) or a number from 0 to 255.
 std::optional<uint8_t> parseCharSet(const std::string& text);
+
+/// A size in bytes, with K, M or G for binary kilo-, mega- and gigabytes: "1G", "512K", "4096".
+std::optional<uint64_t> parseSize(const std::string& text);
 
 }  // namespace pw::cli

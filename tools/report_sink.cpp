@@ -12,8 +12,6 @@ constexpr uint16_t kEventError = 1;
 constexpr uint16_t kEventWarning = 2;
 constexpr uint32_t kCodeMask = 0xFFFF;
 
-thread_local const ReportedName* currentName = nullptr;
-
 Severity severityOf(uint16_t eventType) {
   if (eventType == kEventError) return Severity::kError;
   if (eventType == kEventWarning) return Severity::kWarning;
@@ -36,7 +34,7 @@ void printReport(void* user, uint32_t eventId, uint16_t eventType, const char* c
                  uint32_t /*insertCount*/, const char* text) {
   auto* console = static_cast<Console*>(user);
   const Severity severity = severityOf(eventType);
-  const std::string shown = withDisplayNames(text ? text : "");
+  const std::string shown = text ? text : "";
   const uint32_t code = eventId & kCodeMask;
   // The same line the module writes to the log when no sink is installed.
   syslog(syslogPriority(severity), "event %u: %s", static_cast<unsigned>(code), shown.c_str());
@@ -51,26 +49,6 @@ ReportSinkGuard::ReportSinkGuard(Console& console) {
 
 ReportSinkGuard::~ReportSinkGuard() {
   pwSetEventSink(nullptr, nullptr);
-}
-
-ReportedName::ReportedName(std::string actualPath, std::string displayName)
-    : actual_(std::move(actualPath)), display_(std::move(displayName)), outer_(currentName) {
-  currentName = this;
-}
-
-ReportedName::~ReportedName() {
-  currentName = outer_;
-}
-
-std::string withDisplayNames(std::string text) {
-  for (const ReportedName* name = currentName; name; name = name->outer_) {
-    if (name->actual_.empty() || name->actual_ == name->display_) continue;
-    for (std::size_t at = text.find(name->actual_); at != std::string::npos;
-         at = text.find(name->actual_, at + name->display_.size())) {
-      text.replace(at, name->actual_.size(), name->display_);
-    }
-  }
-  return text;
 }
 
 }  // namespace pw::cli

@@ -138,6 +138,14 @@ PW_API uint32_t PW_CALL pwFaxOutputFileName(const char* outputPath, uint32_t for
  *  "WINDOWS-1250" for 238, "WINDOWS-1251" for 204, ... Hosts transcode their text to it. */
 PW_API const char* PW_CALL pwCharSetCodePage(uint8_t charSet);
 
+/** The family of the installed font that fax devices draw a font record with: its face when that
+ *  is installed, else the family that stands in for it (a fixed-pitch one when the record asks
+ *  for fixed pitch or its face's name marks one, such as "... Mono" or "Courier ...", and one is
+ *  installed). Hosts compare it with the face they asked for to tell a user of a substitution.
+ *  Writes the NUL-terminated name, cut short to size bytes, and returns 1; returns 0 with last
+ *  error 87 when font or family is null or size is 0, 2 when no font is installed at all. */
+PW_API int PW_CALL pwFaxDeviceFontFamily(const PwLogFont* font, char* family, uint32_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -84,9 +84,12 @@ typedef struct JobFields {
 
 /** Converts the text file at textPath onto dc.
  *  Returns 1 on success (the last-error value is then 0) and 0 on failure, with the cause as the
- *  last-error value: 2 file not found, 3 path not found, 5 access denied, 32 sharing violation,
- *  14 out of memory, or the error a surface operation left. *pageCountOut always receives the
- *  number of pages ended (0 when the file held no printable character). reservedArg is ignored. */
+ *  last-error value: 2 file not found, 3 path not found, 5 access denied (on Windows also for a
+ *  directory), 336 a directory (elsewhere), 222 an image that is no regular file, 11 or 13 an image
+ *  that cannot be read, 0x20000001 an image beyond the decoding limits (8 on Windows), 32 sharing
+ *  violation, 14 out of memory, 87 params, dc or pageCountOut null, or the error a surface
+ *  operation left. *pageCountOut always receives the number of pages ended (0 when the file held
+ *  no printable character, and after a failure at the start). reservedArg is ignored. */
 PW_API int PW_CALL pagewright(const RenderParams* params, PwDC dc, const char* textPath,
                               uint32_t reservedArg, const JobFields* fields,
                               uint32_t* pageCountOut);
@@ -187,6 +190,63 @@ PW_API const char* PW_CALL pwFieldName(int index);
  *  when an entry is null or empty, 2 or 3 when a directory does not exist, 267 when an entry is
  *  no directory. */
 PW_API int PW_CALL pwSetReadableDirectories(const char* const* directories, uint32_t count);
+
+/** A text that the host reads for the library, such as a file it decodes on the way. */
+typedef struct PwTextStream {
+  /** Reads up to size bytes of the text into buffer: returns the count, 0 at its end, or -1 on a
+   *  failure whose cause (a Win32 error code) the callback left with pwSetLastError. */
+  int32_t (*read)(void* user, void* buffer, uint32_t size);
+  /** Releases the stream; called once when the library is done with it. May be null. */
+  void (*close)(void* user);
+  void* user;
+} PwTextStream;
+
+/* What PwConvertOptions.openText is asked to open. */
+#define PW_TEXT_MAIN 0u   /**< the text to convert: the textPath given to pwConvert */
+#define PW_TEXT_INSERT 1u /**< the file that a "%3" insert names, as located */
+
+/* PwConvertOptions.flags */
+/** Lose no text: a line longer than the line buffer (2,999 characters) is drawn whole, wrapped
+ *  like a shorter one, where pagewright() draws its first 2,999 characters only; and a wrapped
+ *  line that would start below the bottom margin starts a new page, where pagewright() draws the
+ *  rest of the paragraph below the margin. */
+#define PW_CONVERT_KEEP_ALL_TEXT 0x1u
+
+/** How pwConvert reads. Zero-initialised members give pagewright()'s behaviour. */
+typedef struct PwConvertOptions {
+  uint32_t flags; /**< PW_CONVERT_... */
+  void* user;     /**< passed to the callbacks */
+  /** Opens a text that the library reads: kind PW_TEXT_MAIN for the text to convert, or
+   *  PW_TEXT_INSERT for the file of a "%3" insert, whose bytes then become its lines as they are
+   *  (CR LF, CR and LF end a line; the first NUL ends the text). Fills *stream and returns 1, or
+   *  returns 0 with the cause left by pwSetLastError, which is reported as "Cannot open". Null:
+   *  the library reads the files itself, as pagewright() does. */
+  int (*openText)(void* user, uint32_t kind, const char* path, PwTextStream* stream);
+  /** Turns the name of a file that the text or the job fields refer to into the path to open and
+   *  to name in reports: an image (with the image directory and the default extension added) or
+   *  the file of a "%3" insert. Lets a host that decoded the text find files whose names are
+   *  spelt differently on disk. Writes a NUL-terminated path of at most size bytes and returns 1,
+   *  or returns 0 with the cause left by pwSetLastError. The readable directories
+   *  (pwSetReadableDirectories) apply to the path it gives. Null: names are used as they are. */
+  int (*locateFile)(void* user, const char* name, char* path, uint32_t size);
+} PwConvertOptions;
+
+/** Converts like pagewright(), reading through the host's callbacks and with the behaviour the
+ *  flags choose; options may be null. Returns 1 on success (last error 0) and 0 on failure with
+ *  the causes of pagewright(), or those the callbacks left; 87 when params, dc or pageCountOut is
+ *  null. *pageCountOut receives the pages ended, 0 after a failure at the start. */
+PW_API int PW_CALL pwConvert(const RenderParams* params, PwDC dc, const char* textPath,
+                             const JobFields* fields, const PwConvertOptions* options,
+                             uint32_t* pageCountOut);
+
+/** Writes the text for a last-error value into buffer (at most size bytes with its NUL): the
+ *  system's text for the cause, or "error N" when there is none. Returns the length of the whole
+ *  text, which is cut short when it is size or more. */
+PW_API uint32_t PW_CALL pwErrorText(uint32_t code, char* buffer, uint32_t size);
+
+/** The Win32 code for an errno value, as the library maps the failures of its own system calls
+ *  (31 for one without a counterpart), so that a host's callbacks leave causes alike. */
+PW_API uint32_t PW_CALL pwErrorFromErrno(int err);
 #endif /* !_WIN32: the Windows module exports only pagewright and setLogging */
 
 #ifdef __cplusplus

@@ -186,3 +186,17 @@ extern "C" PW_API const char* PW_CALL pwCharSetCodePage(uint8_t charSet) {
   return pw::guardExport("pwCharSetCodePage", static_cast<const char*>(nullptr),
                          [&] { return pw::codePageName(charSet); });
 }
+
+extern "C" PW_API int PW_CALL pwFaxDeviceFontFamily(const PwLogFont* font, char* family,
+                                                    uint32_t size) {
+  return pw::guardExport("pwFaxDeviceFontFamily", 0, [&] {
+    if (!font || !family || size == 0) return pw::failWith(pw::kErrorInvalidParameter);
+    const std::optional<pw::FontMatch> match = pw::matchFont(*font);
+    if (!match) return pw::failWith(pw::kErrorFileNotFound);
+    const std::size_t length = std::min<std::size_t>(match->family.size(), size - 1);
+    std::memcpy(family, match->family.data(), length);
+    family[length] = '\0';
+    pw::setLastError(pw::kErrorSuccess);
+    return 1;
+  });
+}

@@ -1,5 +1,6 @@
 // The conversion run: start-up, the read loop and the end of the document.
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -42,8 +43,8 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
 int convertText(const RenderParams* params, DrawingSurface* surface, const char* textPath,
                 uint32_t reservedArg, const JobFields* fields, uint32_t* pageCountOut,
                 const ConversionServices& services) {
+  if (pageCountOut) *pageCountOut = 0;
   if (!params || !surface || !pageCountOut) return failWith(kErrorInvalidParameter);
-  *pageCountOut = 0;
   // The converter carries its 64 KiB read block; keep it off small host stacks.
   std::unique_ptr<Converter> converter(new (std::nothrow) Converter);
   if (!converter) {
@@ -57,6 +58,9 @@ int convertText(const RenderParams* params, DrawingSurface* surface, const char*
   c.fields = fields;
   c.files = services.files ? services.files : &platformFiles();
   c.images = services.images ? services.images : &platformImages();
+  c.inserts = services.inserts;
+  c.names = services.names;
+  c.keepAllText = services.keepAllText;
   // A negative (character) height still reaches the font mapper as a cell height.
   c.params.font.lfHeight =
       std::abs(mulDiv(c.params.font.lfHeight, surface->getDeviceCaps(kLogPixelsY), 72));
@@ -196,6 +200,21 @@ void Converter::readLoop() {
       appendByte();
     }
   }
+}
+
+uint32_t Converter::makeRoom() {
+  uint32_t drawn = layOut(line, lineLen, /*keepLastLine=*/true);
+  // Without a complete line (one word fills the buffer) everything is drawn, as a flush would.
+  if (drawn == 0) drawn = layOut(line, lineLen, /*keepLastLine=*/false);
+  // The byte being read moves with the kept text.
+  std::memmove(line, line + drawn, lineLen - drawn + 1);
+  lineLen -= drawn;
+  // An image reference whose "@" was drawn is text now.
+  if (imageStart >= 0) {
+    imageStart =
+        static_cast<uint32_t>(imageStart) > drawn ? imageStart - static_cast<int32_t>(drawn) : -1;
+  }
+  return drawn;
 }
 
 void Converter::dispatchControl() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "images/image_library.h"
 #include "pagewright/pagewright.h"
@@ -41,10 +42,26 @@ inline int32_t wrapAdd(int32_t a, int64_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-/// What a conversion reads its text file and its images through; null means the platform's.
+/// Turns the name of a file that the text or the job fields refer to (an image with its directory
+/// and extension added, or the file of a "%3" insert) into the path to open and to report.
+class NameLocator {
+ public:
+  virtual ~NameLocator() = default;
+  /// True with *path set, or false with the last-error value set.
+  [[nodiscard]] virtual bool locate(const char* name, std::string* path) = 0;
+};
+
+/// What a conversion reads through and how it treats long texts; null members mean the
+/// platform's own.
 struct ConversionServices {
-  FileOpener* files = nullptr;
+  FileOpener* files = nullptr;  ///< the text file
   ImageLibrary* images = nullptr;
+  /// The files of "%3" inserts, read as text byte for byte; null: LineList::load reads them.
+  FileOpener* inserts = nullptr;
+  NameLocator* names = nullptr;  ///< null: names are opened as they are
+  /// Lose no text: a full line buffer draws its complete lines instead of dropping what follows,
+  /// and every wrapped line that starts below the page's limit starts a new page.
+  bool keepAllText = false;
 };
 
 /// One conversion: created for one call and never shared.
@@ -89,6 +106,9 @@ struct Converter {
 
   // The block the text file is read in.
   FileOpener* files = nullptr;
+  FileOpener* inserts = nullptr;
+  NameLocator* names = nullptr;
+  bool keepAllText = false;
   uint32_t readPos = 0;
   uint32_t readEnd = 0;
   unsigned char readBlock[kReadBlockSize];
@@ -100,9 +120,24 @@ struct Converter {
   int failRun(uint32_t messageId);
   void computeGeometry();
   void readLoop();
+  /// Makes the byte at line[lineLen] pending. At the buffer's limit it is dropped, unless
+  /// keepAllText makes room for it.
   void appendByte() {
-    if (lineLen < kMaxPending) ++lineLen;
+    if (lineLen < kMaxPending) {
+      ++lineLen;
+    } else if (keepAllText) {
+      makeRoom();
+      ++lineLen;
+    }
   }
+  /// Draws the complete lines of the pending text (all of it when it holds none) and moves the
+  /// rest, with the byte at line[lineLen], to the front of the buffer. Returns how many
+  /// characters were drawn, by which indexes into the buffer move down.
+  uint32_t makeRoom();
+  /// The path to open for a file that the text or the fields name: located through names, then
+  /// confined to the readable directories. False with the last-error value set. *shown is the
+  /// name reports give the file.
+  bool resolveNamed(const char* name, std::string* shown, std::string* readable);
   void endDocument();
   /// Acts on the control character at line[lineLen] as the read loop does.
   void dispatchControl();
@@ -119,7 +154,18 @@ struct Converter {
   bool refill();
 
   // Page and line layout (line_layout.cpp).
-  void flushText(const char* text, uint32_t* count);
+  void flushText(const char* text, uint32_t* count) {
+    layOut(text, *count, /*keepLastLine=*/false);
+    *count = 0;
+  }
+  /// Lays out and draws count characters of text with word wrap; with keepLastLine the last
+  /// line they reach is left undrawn and the pen at its start, so that more text can join it.
+  /// Returns how many characters were drawn.
+  uint32_t layOut(const char* text, uint32_t count, bool keepLastLine);
+  /// Before a wrapped line is drawn: with keepAllText, a line that starts below the page's limit
+  /// starts a new page.
+  void startWrappedLine();
+  bool pageFull() const { return landscape ? x > right : y > bottom; }
   void flushLine() { flushText(line, &lineLen); }
   void newLine();
   void openPage();
@@ -145,7 +191,7 @@ struct Converter {
   /// Where the next flushed text begins along the line: the pen, or the start of the page when
   /// that flush has to start a page first (which moves the pen there).
   int32_t nextTextAlongLine() const {
-    const bool startsPage = !pageOpen || (landscape ? x > right : y > bottom);
+    const bool startsPage = !pageOpen || pageFull();
     if (!startsPage) return landscape ? y : x;
     return landscape ? bottom : left;
   }

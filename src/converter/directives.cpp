@@ -134,8 +134,15 @@ void Converter::setFontStyle(FontStyle wanted) {
 void Converter::insertShortField(int entry) {
   const char* value = fields ? fields->entries[entry] : nullptr;
   if (!value) return;
-  // Cut at the line buffer's limit, as the read loop drops characters beyond it.
-  while (*value != '\0' && lineLen < kMaxPending) line[lineLen++] = *value++;
+  // Cut at the line buffer's limit, as the read loop drops characters beyond it, unless all text
+  // is kept.
+  while (*value != '\0') {
+    if (lineLen >= kMaxPending) {
+      if (!keepAllText) break;
+      makeRoom();
+    }
+    line[lineLen++] = *value++;
+  }
 }
 
 void Converter::skipComment() {

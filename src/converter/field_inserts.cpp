@@ -1,5 +1,6 @@
 // Field placeholders ("<ToName>") and numbered inserts ("%0" to "%9"; "%3" inserts a file).
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "converter/converter.h"
@@ -60,14 +61,18 @@ void Converter::printValue(const char* firstLine, int32_t saved) {
 }
 
 void Converter::insertField() {
+  // A "<" at the buffer's limit has no room for a name: it is dropped like any character there,
+  // unless all text is kept.
+  if (lineLen >= kMaxPending) {
+    if (!keepAllText) return;
+    makeRoom();
+  }
   // Further lines of the value start where the text in front of the placeholder begins. When that
   // text opens a page, it begins at the page start, not at a pen left over from the last page.
-  const int32_t saved = nextTextAlongLine();
-  const uint32_t open = lineLen;
-  // A "<" at the buffer's limit has no room for a name: it is dropped like any character there.
-  if (lineLen >= kMaxPending) return;
+  int32_t saved = nextTextAlongLine();
+  uint32_t open = lineLen;
   ++lineLen;
-  const uint32_t nameStart = lineLen;
+  uint32_t nameStart = lineLen;
   for (;;) {
     if (!readByte(&line[lineLen])) return;  // the "<" and the name so far stay as text
     const unsigned char c = static_cast<unsigned char>(line[lineLen]);
@@ -78,10 +83,21 @@ void Converter::insertField() {
       dispatchControl();
       return;
     }
-    if (c == ' ' || lineLen >= kMaxPending) {
+    if (c == ' ' || (lineLen >= kMaxPending && !keepAllText)) {
       // A space stays as text; at the limit the character is dropped as the read loop would.
       appendByte();
       return;
+    }
+    if (lineLen >= kMaxPending) {
+      // The placeholder moves to the front with the line it is on.
+      const uint32_t drawn = makeRoom();
+      if (drawn > open) {
+        ++lineLen;  // its "<" was drawn: the rest is text
+        return;
+      }
+      open -= drawn;
+      nameStart -= drawn;
+      saved = nextTextAlongLine();
     }
     ++lineLen;
   }
@@ -112,11 +128,19 @@ void Converter::insertNumbered() {
   const char* value = fields ? fields->entries[number] : nullptr;
   LineList file;
   if (number == kFileInsertField && value) {
+    std::string shown;
     std::string readable;
-    if (!confineForReading(value, &readable) || !file.load(readable.c_str())) {
+    bool loaded = resolveNamed(value, &shown, &readable);
+    if (loaded && inserts) {
+      std::unique_ptr<FileReader> text = inserts->openForReading(readable.c_str());
+      loaded = text && file.load(*text);
+    } else if (loaded) {
+      loaded = file.load(readable.c_str());
+    }
+    if (!loaded) {
       // A file over the size limit fails with 223, whose text says the file is too large.
       lastError = pw::lastError();
-      moduleReporter().reportError(msg::kCannotOpen, value, lastError);
+      moduleReporter().reportError(msg::kCannotOpen, shown.c_str(), lastError);
       return;
     }
     value = file.firstLine();

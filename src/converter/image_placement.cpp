@@ -96,18 +96,20 @@ void Converter::placeImage(int32_t start) {
   alignedPending = false;
 
   ImageLibrary& library = *images;
+  std::string shown;
   std::string readable;
-  OpenImage image(
-      library, confineForReading(pathText, &readable) ? library.open(readable.c_str()) : nullptr);
+  OpenImage image(library, resolveNamed(pathText, &shown, &readable)
+                               ? library.open(readable.c_str())
+                               : nullptr);
   if (!image.get()) {
     lastError = pw::lastError();
-    moduleReporter().reportError(msg::kCannotOpen, pathText, lastError);
+    moduleReporter().reportError(msg::kCannotOpen, shown.c_str(), lastError);
     return;
   }
   HeapBlock block = library.render(image.get());
   if (!block) {
     lastError = pw::lastError();
-    moduleReporter().reportError(msg::kCannotConvertTiff, pathText, lastError);
+    moduleReporter().reportError(msg::kCannotConvertTiff, shown.c_str(), lastError);
     return;
   }
   const unsigned char* const info = block.get() + kBitmapFileHeaderSize;

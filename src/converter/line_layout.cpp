@@ -35,16 +35,23 @@ void Converter::newLine() {
   }
 }
 
-void Converter::flushText(const char* text, uint32_t* count) {
-  if (*count == 0) return;
-  if (landscape ? x > right : y > bottom) closePage();
+void Converter::startWrappedLine() {
+  if (keepAllText && pageFull()) {
+    closePage();
+    openPage();
+  }
+}
+
+uint32_t Converter::layOut(const char* text, uint32_t count, bool keepLastLine) {
+  if (count == 0) return 0;
+  if (pageFull()) closePage();
   openPage();
   if (alignedPending) {
     alongLine() = alignedPos;
     alignedPending = false;
   }
   if (!hasText) {
-    for (uint32_t i = 0; i < *count; ++i) {
+    for (uint32_t i = 0; i < count; ++i) {
       if (static_cast<unsigned char>(text[i]) > 32) {
         hasText = 1;
         break;
@@ -52,7 +59,7 @@ void Converter::flushText(const char* text, uint32_t* count) {
     }
   }
 
-  uint32_t remaining = *count;
+  uint32_t remaining = count;
   const char* scan = text;
   const char* start = text;  // first character not yet drawn
   uint32_t pending = 0;      // characters placed on this line and not yet drawn
@@ -77,6 +84,7 @@ void Converter::flushText(const char* text, uint32_t* count) {
     }
     if (pending > 0) {
       // Break the line before this piece and try it again at the start of the next one.
+      startWrappedLine();
       dc->textOut(x, y, start, static_cast<int>(pending));
       newLine();
       start += pending;
@@ -85,7 +93,10 @@ void Converter::flushText(const char* text, uint32_t* count) {
       remaining += length;
       continue;
     }
+    // The last piece of a kept line may be the start of a longer word: it waits for the rest.
+    if (keepLastLine && remaining == 0) break;
     // A piece wider than the room left is drawn where the pen stands, running past the limit.
+    startWrappedLine();
     dc->textOut(x, y, scan, static_cast<int>(length));
     if (!overflowReported) {
       moduleReporter().report(msg::kLineOverflow, textPath);
@@ -97,13 +108,18 @@ void Converter::flushText(const char* text, uint32_t* count) {
     lineWidth = 0;
     if (remaining == 0) break;
   }
-  if (pending > 0) dc->textOut(x, y, start, static_cast<int>(pending));
+  // A kept line stays pending with the pen at its start, so that it is laid out again whole.
+  if (keepLastLine) return static_cast<uint32_t>(start - text);
+  if (pending > 0) {
+    startWrappedLine();
+    dc->textOut(x, y, start, static_cast<int>(pending));
+  }
   if (landscape) {
     y = wrapAdd(y, -lineWidth);
   } else {
     x = wrapAdd(x, lineWidth);
   }
-  *count = 0;
+  return count;
 }
 
 void Converter::handleControl() {

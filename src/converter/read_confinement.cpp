@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/converter.h"
 #include "pagewright/pagewright.h"
 #include "platform/last_error.h"
 #include "platform/path_rules.h"
@@ -84,6 +85,16 @@ bool confineForReading(const char* path, std::string* readable) noexcept {
   } catch (const std::bad_alloc&) {
     return fail(kErrorOutOfMemory);
   }
+}
+
+bool Converter::resolveNamed(const char* name, std::string* shown, std::string* readable) {
+  shown->assign(name ? name : "");
+  if (names) {
+    std::string located;
+    if (!names->locate(name, &located)) return false;
+    *shown = std::move(located);
+  }
+  return confineForReading(shown->c_str(), readable);
 }
 
 }  // namespace pw

@@ -28,16 +28,18 @@ uint32_t getU32(const unsigned char* at) {
          static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
+// The text of kErrorImageTooLarge names these limits.
+static_assert(kMaxImagePixels == uint64_t{64} << 20 && kMaxImageBytes == uint64_t{256} << 20);
+
 }  // namespace
 
-// An image beyond the limits fails as one that memory cannot hold, which is what the limits
-// protect against.
+// An image beyond the limits fails with a code of its own, whose text names them.
 bool planBitmapBlock(uint32_t width, uint32_t height, uint16_t bitCount, BmpLayout* layout) {
   if (width > kMaxBmpSide || height > kMaxBmpSide || uint64_t{width} * height > kMaxImagePixels) {
-    return fail(kErrorNotEnoughMemory);
+    return fail(kErrorImageTooLarge);
   }
   const uint64_t stride = (uint64_t{width} * bitCount + 31) / 32 * 4;
-  if (height != 0 && stride > kMaxImageBytes / height) return fail(kErrorNotEnoughMemory);
+  if (height != 0 && stride > kMaxImageBytes / height) return fail(kErrorImageTooLarge);
   layout->width = width;
   layout->height = height;
   layout->bitCount = bitCount;

@@ -28,7 +28,7 @@ struct BmpLayout {
 };
 
 /// Lays out a bottom-up bitmap of width × height at bitCount (1 or 24) bits per pixel. False with
-/// last error 8 (not enough memory) when it would exceed kMaxImagePixels or kMaxImageBytes.
+/// last error kErrorImageTooLarge when it would exceed kMaxImagePixels or kMaxImageBytes.
 [[nodiscard]] bool planBitmapBlock(uint32_t width, uint32_t height, uint16_t bitCount,
                                    BmpLayout* layout);
 

@@ -21,13 +21,14 @@ class ImageLibrary {
   virtual ~ImageLibrary() = default;
 
   /// Opens the image file at path for reading. Returns its handle, or null with the last-error
-  /// value set (2 file not found, 3 path not found, 5 access denied, ...).
+  /// value set (2 file not found, 3 path not found, 5 access denied, 336 a directory (POSIX), 222
+  /// not a regular file (POSIX), ...).
   virtual ImageHandle open(const char* path) = 0;
 
   /// Decodes the image (its first page) into an image block: a BITMAPFILEHEADER, a BITMAPINFO
   /// (header and colour table) and the pixel array in one heap block, which may outlive the
-  /// handle. Empty on failure with the last-error value set (11 or 13 not a readable image, 8
-  /// too large or no memory).
+  /// handle. Empty on failure with the last-error value set (11 or 13 not a readable image,
+  /// kErrorImageTooLarge beyond the decoding limits, 8 no memory).
   virtual HeapBlock render(ImageHandle image) = 0;
 
   /// Closes a handle from open; null is ignored. Keeps the last-error value.

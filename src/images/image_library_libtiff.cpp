@@ -119,7 +119,7 @@ bool decodeColour(TIFF* tif, const BmpLayout& layout, unsigned char* block) {
   char message[1024] = "";
   if (!TIFFRGBAImageOK(tif, message)) return fail(kErrorInvalidData);
   const uint64_t rasterBytes = uint64_t{layout.width} * layout.height * 4;
-  if (rasterBytes > kMaxImageBytes) return fail(kErrorNotEnoughMemory);
+  if (rasterBytes > kMaxImageBytes) return fail(kErrorImageTooLarge);
   std::unique_ptr<uint32_t, MallocFreer> raster(
       static_cast<uint32_t*>(std::malloc(static_cast<size_t>(rasterBytes))));
   if (!raster) return fail(kErrorNotEnoughMemory);
@@ -156,8 +156,9 @@ class TiffImageLibrary final : public ImageLibrary {
     if (fd < 0) return nullptr;
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      const uint32_t code = S_ISREG(status.st_mode) ? win32FromErrno(errno) : kErrorBadFileType;
       ::close(fd);
-      return failNull(kErrorAccessDenied);
+      return failNull(code);
     }
     const std::size_t pathSize = std::strlen(path) + 1;
     auto* file = new (std::nothrow) TiffImageFile;

@@ -39,14 +39,24 @@ inline constexpr uint32_t kErrorDirNotEmpty = 145;
 inline constexpr uint32_t kErrorBusy = 170;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorFilenameExcedRange = 206;
+inline constexpr uint32_t kErrorBadFileType = 222;
 inline constexpr uint32_t kErrorFileTooLarge = 223;
 inline constexpr uint32_t kErrorNoMoreItems = 259;
 inline constexpr uint32_t kErrorDirectory = 267;
+inline constexpr uint32_t kErrorDirectoryNotSupported = 336;
 inline constexpr uint32_t kErrorOperationAborted = 995;
 inline constexpr uint32_t kErrorFileInvalid = 1006;
 inline constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 inline constexpr uint32_t kErrorInvalidPixelFormat = 2000;
 inline constexpr uint32_t kErrorCantResolveFilename = 1921;
+
+// An image beyond the decoding limits. Windows hosts are promised 8 (not enough memory); elsewhere
+// the module has a code of its own (bit 29 marks application codes), whose text names the limits.
+#ifdef _WIN32
+inline constexpr uint32_t kErrorImageTooLarge = kErrorNotEnoughMemory;
+#else
+inline constexpr uint32_t kErrorImageTooLarge = 0x20000001;
+#endif
 
 uint32_t lastError();
 void setLastError(uint32_t code);
@@ -84,7 +94,8 @@ class LastErrorKeeper {
   uint32_t saved_;
 };
 
-/// The platform's own text for an error code, or an empty string when it has none.
+/// The platform's own text for an error code (on POSIX the text of its errno, or the module's
+/// own for codes without one), or an empty string when it has none.
 std::string systemErrorText(uint32_t code);
 
 }  // namespace pw

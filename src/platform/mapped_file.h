@@ -22,9 +22,9 @@ class MappedFile {
 
   /// Opens and maps the file at path (closing any file mapped before). Returns the first byte of
   /// its contents, or null with the last-error value set: the platform's cause (2 file not found,
-  /// 3 path not found, 5 access denied, also for a directory), 32 (sharing violation) when the file
-  /// is open for writing, 259 (no more items) for an empty file, 223 (file too large) for one of
-  /// more than maxSize bytes.
+  /// 3 path not found, 5 access denied, also for a directory on Windows, 336 for one on POSIX),
+  /// 32 (sharing violation) when the file is open for writing, 259 (no more items) for an empty
+  /// file, 223 (file too large) for one of more than maxSize bytes.
   [[nodiscard]] const unsigned char* open(const char* path, uint64_t maxSize = kNoSizeLimit);
   /// The low 32 bits of the mapped file's size; 0 when none is open, and for 0xFFFFFFFF.
   [[nodiscard]] uint32_t size() const;

@@ -1,9 +1,11 @@
 #include "support/line_list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
+#include "platform/file_reader.h"
 #include "platform/heap_block.h"
 #include "platform/last_error.h"
 #include "platform/mapped_file.h"
@@ -126,6 +128,55 @@ int LineList::load(const char* path) {
   } else {
     splitLines(lines_, bytes, static_cast<std::size_t>(count));
   }
+  return 1;
+}
+
+int LineList::load(FileReader& reader) {
+  release();
+  // The text is gathered in a block that doubles as it fills; its line ends are counted on the
+  // way, so that the list's block can be sized once.
+  struct Text {
+    ~Text() { detail::freeBlock(bytes); }
+    unsigned char* bytes = nullptr;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+  } text;
+  constexpr std::size_t kFirstCapacity = 64 * 1024;
+  uint64_t breaks = 0;
+  for (;;) {
+    if (text.size == text.capacity) {
+      // One byte over the limit is enough to tell a text that exceeds it.
+      const std::size_t capacity = std::min<std::size_t>(
+          text.capacity == 0 ? kFirstCapacity : text.capacity * 2, kMaxInsertFileBytes + 1);
+      auto* bigger = static_cast<unsigned char*>(detail::allocateBlock(capacity));
+      if (!bigger) return 0;
+      if (text.size > 0) std::memcpy(bigger, text.bytes, text.size);
+      detail::freeBlock(text.bytes);
+      text.bytes = bigger;
+      text.capacity = capacity;
+    }
+    uint32_t got = 0;
+    const auto room = static_cast<uint32_t>(
+        std::min<std::size_t>(text.capacity - text.size, std::numeric_limits<uint32_t>::max()));
+    if (!reader.read(text.bytes + text.size, room, &got)) return 0;
+    if (got == 0) break;
+    const unsigned char* const added = text.bytes + text.size;
+    text.size += got;
+    if (text.size > kMaxInsertFileBytes) return failWith(kErrorFileTooLarge);
+    // Nothing after the first NUL belongs to the text.
+    const void* nul = std::memchr(added, 0, got);
+    const std::size_t kept =
+        nul ? static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - added) : got;
+    for (std::size_t at = 0; at < kept; ++at) {
+      if (isLineEnd(added[at])) ++breaks;
+    }
+    if (nul) {
+      text.size -= got - kept;
+      break;
+    }
+  }
+  if (!allocate(static_cast<std::size_t>(text.size + breaks + 2))) return 0;
+  splitLines(lines_, text.bytes, text.size);
   return 1;
 }
 

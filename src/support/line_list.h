@@ -6,6 +6,8 @@
 
 namespace pw {
 
+class FileReader;
+
 /// The largest file LineList::load reads. Inserted files are cover-sheet texts of a few pages; a
 /// larger one is far more likely a mistake or an attack on the host's memory than a letter.
 inline constexpr uint64_t kMaxInsertFileBytes = uint64_t{16} << 20;
@@ -37,6 +39,11 @@ class LineList {
   /// kErrorFileTooLarge (223) for a file of more than kMaxInsertFileBytes, or kErrorOutOfMemory
   /// (14).
   [[nodiscard]] int load(const char* path);
+  /// Replaces the list with the lines of a text read from reader to its end, taken byte for byte
+  /// (the reader's owner has decoded it): line ends and the first NUL as for a file. Returns 1 on
+  /// success, also for an empty text; 0 with an empty list and the reader's cause, 223 for a text
+  /// of more than kMaxInsertFileBytes, or 8 when out of memory.
+  [[nodiscard]] int load(FileReader& reader);
 
   /// The first line, or a static "" when there is no block.
   [[nodiscard]] const char* firstLine() const;

@@ -23,30 +23,50 @@ Transcoder utf8To1252() {
   return std::move(*transcoder);
 }
 
-TEST(Transcoder, MapsWhatTheCodePageHas) {
-  const TranscodeResult result = utf8To1252().convert("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC\r\n");
-  EXPECT_EQ(result.text, "\xE9t\xE9 \x80\r\n");
-  EXPECT_EQ(result.unmappable + result.malformed, 0u);
+TEST(Transcoder, ReplacesAndCountsWhatItCannotMap) {
+  struct Case {
+    const char* input;
+    const char* text;
+    std::size_t unmappable;
+    std::size_t malformed;
+  };
+  const Case cases[] = {
+      {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC\r\n", "\xE9t\xE9 \x80\r\n", 0, 0},
+      // Two arrows and a CJK character: each is one '?', however many bytes it took.
+      {"a\xE2\x86\x92"
+       "b\xE2\x86\x92\xE4\xB8\xAD",
+       "a?b??", 3, 0},
+      // One bad byte, and two of a sequence cut off by the end.
+      {"x\xFFy\xE2\x82", "x?y??", 0, 3},
+      {"\xEF\xBB\xBFhi", "hi", 0, 0},
+      {"hi\xEF\xBB\xBF", "hi?", 1, 0},  // only a leading mark is dropped
+  };
+  Transcoder transcoder = utf8To1252();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const TranscodeResult result = transcoder.convertWhole(c.input);
+    EXPECT_EQ(result.text, c.text);
+    EXPECT_EQ(result.unmappable, c.unmappable);
+    EXPECT_EQ(result.malformed, c.malformed);
+  }
 }
 
-TEST(Transcoder, ReplacesAndCountsMissingCharactersOnePerCharacter) {
-  // Two arrows and a CJK character: each is one '?', however many bytes it took.
-  const TranscodeResult result = utf8To1252().convert(
-      "a\xE2\x86\x92"
-      "b\xE2\x86\x92\xE4\xB8\xAD");
-  EXPECT_EQ(result.text, "a?b??");
-  EXPECT_EQ(result.unmappable, 3u);
+TEST(Transcoder, ACharacterSplitBetweenPiecesIsWhole) {
+  const std::string text = "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9 \xE2\x82\xAC";
+  Transcoder transcoder = utf8To1252();
+  std::string out;
+  for (char c : text) transcoder.convert(std::string_view(&c, 1), /*last=*/false, &out);
+  transcoder.convert("", /*last=*/true, &out);
+  EXPECT_EQ(out, "\xE9t\xE9 \x80");
+  EXPECT_EQ(transcoder.malformed() + transcoder.unmappable(), 0u);
 }
 
-TEST(Transcoder, ReplacesMalformedAndTruncatedInput) {
-  const TranscodeResult result = utf8To1252().convert("x\xFFy\xE2\x82");
-  EXPECT_EQ(result.text.substr(0, 3), "x?y");
-  EXPECT_EQ(result.malformed, 3u) << "one bad byte and two of a cut-off sequence";
-}
-
-TEST(Transcoder, DropsALeadingByteOrderMarkOnly) {
-  EXPECT_EQ(utf8To1252().convert("\xEF\xBB\xBFhi").text, "hi");
-  EXPECT_EQ(utf8To1252().convert("hi\xEF\xBB\xBF").unmappable, 1u);
+TEST(Utf8Check, RefusesWhatIsNoUtf8) {
+  EXPECT_TRUE(isUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
+  for (const char* bad :
+       {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80", "\xFC\xDF"}) {
+    EXPECT_FALSE(isUtf8(bad)) << ::testing::PrintToString(std::string(bad));
+  }
 }
 
 TEST(Transcoder, UnknownEncodingIsReported) {

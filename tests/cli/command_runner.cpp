@@ -54,7 +54,8 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args) {
 }
 
 CommandProcess::CommandProcess(std::vector<std::string> argvStrings, const fs::path& cwd,
-                               const std::vector<std::string>& environment) {
+                               const std::vector<std::string>& environment,
+                               const std::string& input) {
   // Output goes to files rather than pipes, so a chatty child can never block on a full pipe.
   std::string pattern = (fs::temp_directory_path() / "pagewright-run-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -73,7 +74,7 @@ CommandProcess::CommandProcess(std::vector<std::string> argvStrings, const fs::p
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),

@@ -20,9 +20,10 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args);
 class CommandProcess {
  public:
   /// Starts argv[0] (a path) with the arguments after it in directory cwd; environment entries
-  /// ("NAME=value") are added to the test's own.
+  /// ("NAME=value") are added to the test's own; standard input reads the file input.
   CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
-                 const std::vector<std::string>& environment = {});
+                 const std::vector<std::string>& environment = {},
+                 const std::string& input = "/dev/null");
   ~CommandProcess();  ///< kills a command not waited for
   CommandProcess(const CommandProcess&) = delete;
   CommandProcess& operator=(const CommandProcess&) = delete;

@@ -250,18 +250,84 @@ TEST_F(ConvertCommand, BatchInputsWithTheSameNameAreRejected) {
 
 // --- encoding and output levels -------------------------------------------------------------
 
-TEST_F(ConvertCommand, Utf8InputIsTranscodedAndLossesAreCounted) {
-  dir.write("utf8.txt",
-            "Gr\xC3\xBC\xC3\x9F"
-            "e \xE2\x82\xAC 5 \xE2\x86\x92 \xE2\x86\x92\n");
-  dir.write("cp1252.txt",
-            "Gr\xFC\xDF"
-            "e \x80 5 ? ?\n");
-  const CommandOutput result = run({"utf8.txt", "-o", "utf8.tif", "--encoding", "utf-8"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_THAT(result.err, HasSubstr("utf8.txt: 2 characters not in WINDOWS-1252"));
-  ASSERT_EQ(run({"cp1252.txt", "-o", "cp1252.tif"}).status, 0);
-  EXPECT_EQ(tiffBlackPixels(dir.file("utf8.tif")), tiffBlackPixels(dir.file("cp1252.tif")));
+// Six lines with characters beyond ASCII; in UTF-16 the quotation marks hold the byte 0x1C, a
+// page end when read as bytes.
+std::u16string sixLines() {
+  return u"Gr\u00FC\u00DFe aus K\u00F6ln\n\u201CZitat\u201D \u2013 5 "
+         u"\u20AC\nzwei\ndrei\nvier\nf\u00FCnf\n";
+}
+
+std::string utf16(const std::u16string& text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+TEST_F(ConvertCommand, EveryEncodingIsReadRightWithoutOptions) {
+  const std::string utf8 =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e aus K\xC3\xB6ln\n\xE2\x80\x9CZitat\xE2\x80\x9D \xE2\x80\x93 5 \xE2\x82\xAC\n"
+      "zwei\ndrei\nvier\nf\xC3\xBCnf\n";
+  const std::string cp1252 =
+      "Gr\xFC\xDF"
+      "e aus K\xF6ln\n\x93Zitat\x94 \x96 5 \x80\nzwei\ndrei\nvier\nf\xFCnf\n";
+  dir.write("reference.txt", cp1252);
+  ASSERT_EQ(run({"reference.txt", "-o", "reference.tif", "--encoding", "cp1252"}).status, 0);
+  const long reference = tiffBlackPixels(dir.file("reference.tif"));
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* encoding;  // the same text read with this named
+  };
+  const Case cases[] = {
+      {"utf8.txt", utf8, "utf-8"},
+      {"bom.txt", "\xEF\xBB\xBF" + utf8, "utf-8"},
+      {"le.txt", utf16(sixLines(), false), "utf-16"},
+      {"be.txt", utf16(sixLines(), true), "utf-16"},
+      {"cp1252.txt", cp1252, "cp1252"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.write(c.name, c.bytes);
+    const CommandOutput detected = run({c.name, "-o", "detected.tif"});
+    ASSERT_EQ(detected.status, 0) << detected.err;
+    EXPECT_EQ(detected.err, "");
+    EXPECT_THAT(detected.out, HasSubstr(": 1 page\n"));
+    EXPECT_EQ(tiffBlackPixels(dir.file("detected.tif")), reference);
+    ASSERT_EQ(run({c.name, "-o", "named.tif", "--encoding", c.encoding}).status, 0);
+    EXPECT_EQ(tiffBlackPixels(dir.file("named.tif")), reference);
+  }
+  // What the code page lacks is counted once for the file.
+  dir.write("arrows.txt", utf8 + "\xE2\x86\x92 \xE2\x86\x92\n");
+  EXPECT_THAT(run({"arrows.txt", "-o", "arrows.tif"}).err,
+              HasSubstr("arrows.txt: 2 characters not in WINDOWS-1252 replaced by '?'"));
+}
+
+TEST_F(ConvertCommand, StandardInputAndALongParagraphLoseNothing) {
+  // One line of 10,003 characters: beyond the module's line buffer, it takes two pages.
+  std::string paragraph;
+  for (int i = 0; i < 2000; ++i) paragraph += "word ";
+  const std::string input = dir.write("paragraph.txt", paragraph + "END\n");
+  const CommandOutput piped =
+      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), {}, input).wait();
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, "piped.tif: 2 pages\n");
+  EXPECT_EQ(piped.err, "") << "no line overflows";
+  ASSERT_EQ(run({"paragraph.txt", "-o", "file.tif"}).status, 0);
+  EXPECT_EQ(tiffBlackPixels(dir.file("piped.tif")), tiffBlackPixels(dir.file("file.tif")));
+  EXPECT_EQ(run({"-"}).status, 2) << "standard input needs an output name";
+}
+
+TEST_F(ConvertCommand, AFontThatIsNotInstalledIsNamedWithItsStandIn) {
+  dir.write("a.txt", "text\n");
+  const CommandOutput result = run({"a.txt", "--font", "Liberaton Mono", "-o", "a.tif"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(result.err, HasSubstr("warning: font Liberaton Mono is not installed; drawing with"));
+  EXPECT_EQ(run({"a.txt", "--font", "liberation mono", "-o", "a.tif"}).err, "");
 }
 
 TEST_F(ConvertCommand, QuietPrintsNothingOnSuccess) {

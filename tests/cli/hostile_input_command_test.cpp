@@ -1,10 +1,14 @@
-// The command facing untrusted input: --confine keeps markup inside the directories given.
+// The command facing untrusted input: --confine keeps markup inside the directories given, and
+// failures name the file and their real cause.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "command_runner.h"
+#include "fax_files.h"
 
 namespace pw::cli::testing {
 namespace {
@@ -46,6 +50,46 @@ TEST_F(HostileInputCommand, HelpExplainsWhenToConfine) {
   const CommandOutput help = run({"--help"});
   EXPECT_THAT(help.out, HasSubstr("--confine"));
   EXPECT_THAT(help.out, HasSubstr("mail-to-fax"));
+}
+
+TEST_F(HostileInputCommand, FailuresNameTheFileAndTheRealCause) {
+  fs::create_directory(dir.path() / "folder");
+  fs::create_directory(dir.path() / "images");
+  ASSERT_EQ(mkfifo(dir.file("images/pipe.tif").c_str(), 0600), 0);
+  dir.write("images/broken.tif", "II*\0 not really");
+  dir.write("pipe.txt", "@/pipe@/2\n");
+  dir.write("broken.txt", "@/broken@/2\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"folder"}, "Cannot open folder: Is a directory"},
+      {{"/dev/zero", "--max-input", "1M"}, "exceeds the limit of 1048576 bytes (--max-input)"},
+      {{"pipe.txt", "--markup", "--image-dir", "images"},
+       "Cannot open images/pipe.tif: Not a regular file"},
+      {{"broken.txt", "--markup", "--image-dir", "images"},
+       "images/broken.tif to bitmap: Unknown or damaged file format"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"-o", "out.tif"});
+    const CommandOutput result = run(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr(c.says));
+  }
+}
+
+TEST_F(HostileInputCommand, NamesFromDecodedTextFindFilesNamedInUtf8) {
+  fs::create_directories(dir.path() / "images" / "Bilder-\xC3\xBC");
+  ASSERT_TRUE(writeFaxTiff(dir.file("images/Bilder-\xC3\xBC/logo.tif"), 1, TiffLayout{}));
+  dir.write("Anh\xC3\xA4nge.txt", "Anlage: \xC3\xA4\xC3\xB6\xC3\xBC\n");
+  dir.write("letter.txt", "Brief \xC3\xBC\n@/Bilder-\xC3\xBC/logo@/2\n%3\n");
+  const CommandOutput result = run({"letter.txt", "--markup", "--image-dir", "images", "--field",
+                                    "3=Anh\xC3\xA4nge.txt", "-o", "letter.tif"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
 }
 
 }  // namespace

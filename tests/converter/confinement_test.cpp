@@ -182,7 +182,7 @@ TEST_F(LimitsTest, AnInsertedFileBeyondTheLimitIsNotReadAndFailsAsTooLarge) {
   EXPECT_EQ(list.load(big.c_str()), 1);
 }
 
-TEST_F(LimitsTest, AnImageBeyondThePixelLimitIsNotDecodedAndFailsAsOutOfMemory) {
+TEST_F(LimitsTest, AnImageBeyondThePixelLimitIsNotDecodedAndFailsNamingTheLimit) {
   // 1 bit per pixel keeps it under the byte limit; 100 Mpixel is over the pixel limit.
   const std::string big = dir.file("big.tif");
   TIFF* tif = TIFFOpen(big.c_str(), "w");
@@ -197,9 +197,10 @@ TEST_F(LimitsTest, AnImageBeyondThePixelLimitIsNotDecodedAndFailsAsOutOfMemory) 
   TIFFClose(tif);
 
   EXPECT_EQ(convert("@/big@/2"), 0);
-  EXPECT_EQ(lastError(), kErrorNotEnoughMemory);
+  EXPECT_EQ(lastError(), kErrorImageTooLarge);
   ASSERT_EQ(sink.events.size(), 1u);
   EXPECT_EQ(sink.events[0].id, msg::kCannotConvertTiff);
+  EXPECT_THAT(sink.events[0].text, ::testing::HasSubstr("64 megapixels"));
 }
 
 TEST_F(LimitsTest, AnImageReferenceToAFifoFailsInsteadOfStalling) {
@@ -207,7 +208,7 @@ TEST_F(LimitsTest, AnImageReferenceToAFifoFailsInsteadOfStalling) {
   const std::string fifo = dir.file("pipe.tif");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(convert("@/pipe@/1"), 0);
-  EXPECT_EQ(lastError(), kErrorAccessDenied);
+  EXPECT_EQ(lastError(), kErrorBadFileType);
 }
 
 }  // namespace

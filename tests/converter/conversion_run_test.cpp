@@ -83,6 +83,11 @@ TEST_F(RunTest, MissingOrEmptyPathIsReported) {
   EXPECT_THAT(eventIds(), ElementsAre(msg::kNoTextFileNamed, msg::kNoTextFileNamed));
   EXPECT_TRUE(surface.calls.empty());
   EXPECT_EQ(lastError(), 1234u) << "the last-error value is not set";
+  // Without a page description there is nothing to convert, and still no pages.
+  pages = 12345;
+  EXPECT_EQ(convertText(nullptr, &surface, "x.txt", 0, nullptr, &pages), 0);
+  EXPECT_EQ(pages, 0u);
+  EXPECT_EQ(lastError(), kErrorInvalidParameter);
 }
 
 TEST_F(RunTest, MissingFileIsReportedWithTheSystemText) {
@@ -107,7 +112,7 @@ TEST_F(RunTest, StartUpFailuresReleaseWhatWasTaken) {
   EXPECT_EQ(lastError(), 8u);
   EXPECT_EQ(surface.count("startDoc"), 0);
   EXPECT_EQ(sink.events.back().id, msg::kCreateFontFailed);
-  EXPECT_EQ(sink.events.back().inserts, (std::vector<std::string>{path, "error 8"}));
+  EXPECT_EQ(sink.events.back().inserts, (std::vector<std::string>{path, "Cannot allocate memory"}));
 
   surface = RecordingSurface();
   surface.failStartDoc = true;

@@ -138,6 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   opener.size = size - kParamBytes;
   pw::ConversionServices services;
   services.files = &opener;
+  // Bit 3 of the second byte, which the line spacing and top margin leave unused.
+  services.keepAllText = (data[1] & 0x08) != 0;
   CheckingSurface surface;
   uint32_t pages = 0;
   (void)pw::convertText(&params, &surface, "fuzz.txt", 0, &s.fields, &pages, services);

@@ -66,7 +66,7 @@ TEST_F(FontMatchCacheTest, AStoredMatchIsFoundByTheNextProcess) {
 TEST_F(FontMatchCacheTest, MatchesAccumulateUnderTheSameConfiguration) {
   ASSERT_TRUE(storeMono());
   const FontRequest bold{"Arial", true, false, 0, "ru"};
-  FontMatch boldMatch{fontFile, 2, true, false};
+  FontMatch boldMatch{fontFile, 2, true, false, "Liberation Sans"};
   {
     FontMatchCache cache(cachePath);
     cache.load(kEnvironment);

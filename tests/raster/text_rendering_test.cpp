@@ -5,6 +5,7 @@
 
 #include "common/temp_dir.h"
 #include "device_test_util.h"
+#include "pagewright/fax_device.h"
 #include "platform/last_error.h"
 #include "raster/text/font_matcher.h"
 
@@ -278,6 +279,16 @@ TEST(FontMapping, EmptyFaceFollowsPitchAndFamily) {
   match = matchFont(record);
   ASSERT_TRUE(match);
   EXPECT_NE(match->file.find("Serif"), std::string::npos) << match->file;
+
+  // A face whose name marks it fixed-pitch stands in with a fixed-pitch one, and says which.
+  record = testing::makeFont("Liberaton Mono", 20);
+  match = matchFont(record);
+  ASSERT_TRUE(match);
+  EXPECT_NE(match->file.find("Mono"), std::string::npos) << match->file;
+  char family[64] = "";
+  ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
+  EXPECT_EQ(family, match->family);
+  EXPECT_STRNE(family, "");
 }
 
 TEST_F(TextRendering, HighBytesAreDrawnFromTheRecordsCodePage) {

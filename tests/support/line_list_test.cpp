@@ -131,7 +131,7 @@ TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
 
   ASSERT_EQ(list.load(good.c_str()), 1);
   EXPECT_EQ(list.load(dir_.path().c_str()), 0);
-  EXPECT_EQ(lastError(), kErrorAccessDenied);
+  EXPECT_EQ(lastError(), kErrorDirectoryNotSupported);
   EXPECT_STREQ(list.firstLine(), "");
 
   // A writer holding the file open shuts readers out; other readers do not.

@@ -13,31 +13,38 @@ struct ErrnoPair {
   uint32_t code;
 };
 
-// The first pair for a code also gives the errno whose text describes it.
+// The one table between the two. The first pair for an errno gives its code; the first pair for
+// a code gives the errno whose text describes it. A missing directory on the way is ENOENT here and
+// 3 there, as is a file used as a directory (ENOTDIR), which Windows also reports as 3.
 constexpr ErrnoPair kPairs[] = {
     {ENOENT, kErrorFileNotFound},
+    {ENOENT, kErrorPathNotFound},
     {ENOTDIR, kErrorPathNotFound},
+    {ENOTDIR, kErrorDirectory},
     {EMFILE, kErrorTooManyOpenFiles},
     {ENFILE, kErrorTooManyOpenFiles},
     {EACCES, kErrorAccessDenied},
     {EPERM, kErrorAccessDenied},
     {EBADF, kErrorInvalidHandle},
     {ENOMEM, kErrorOutOfMemory},
+    {ENOMEM, kErrorNotEnoughMemory},
     {EROFS, kErrorWriteProtect},
     {EIO, kErrorReadFault},
+    {EIO, kErrorWriteFault},
     {EBUSY, kErrorBusy},
     {ETXTBSY, kErrorSharingViolation},
     {EAGAIN, kErrorLockViolation},
-    {ENOSYS, kErrorNotSupported},
     {EOPNOTSUPP, kErrorNotSupported},
+    {ENOSYS, kErrorNotSupported},
     {EEXIST, kErrorFileExists},
+    {EEXIST, kErrorAlreadyExists},
     {EINVAL, kErrorInvalidParameter},
     {EPIPE, kErrorBrokenPipe},
     {ENOSPC, kErrorDiskFull},
     {EDQUOT, kErrorDiskFull},
     {ENAMETOOLONG, kErrorFilenameExcedRange},
     {EFBIG, kErrorFileTooLarge},
-    {EISDIR, kErrorDirectory},
+    {EISDIR, kErrorDirectoryNotSupported},
     {ENOTEMPTY, kErrorDirNotEmpty},
     {ELOOP, kErrorCantResolveFilename},
     {EILSEQ, kErrorNoUnicodeTranslation},

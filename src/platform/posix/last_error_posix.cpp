@@ -6,7 +6,30 @@
 namespace pw {
 
 namespace {
+
 thread_local uint32_t threadLastError = 0;
+
+struct CodeText {
+  uint32_t code;
+  const char* text;
+};
+
+// Texts for the codes that no errno describes.
+constexpr CodeText kOwnTexts[] = {
+    {kErrorInvalidFunction, "Incorrect function"},
+    {kErrorBadFormat, "Unknown or damaged file format"},
+    {kErrorInvalidData, "Invalid or damaged data"},
+    {kErrorGenFailure, "System error"},
+    {kErrorHandleEof, "Reached the end of the file"},
+    {kErrorInsufficientBuffer, "Buffer too small"},
+    {kErrorInvalidName, "Invalid file name"},
+    {kErrorBadFileType, "Not a regular file"},
+    {kErrorNoMoreItems, "No more data"},
+    {kErrorFileInvalid, "The file changed while it was read"},
+    {kErrorInvalidPixelFormat, "Unsupported pixel format"},
+    {kErrorImageTooLarge, "Image beyond the limits of 64 megapixels and 256 MiB decoded"},
+};
+
 }  // namespace
 
 uint32_t lastError() {
@@ -18,6 +41,9 @@ void setLastError(uint32_t code) {
 }
 
 std::string systemErrorText(uint32_t code) {
+  for (const CodeText& own : kOwnTexts) {
+    if (own.code == code) return own.text;
+  }
   const int err = errnoFromWin32(code);
   if (err == 0) return {};
   char buffer[256];

@@ -40,8 +40,9 @@ int openForReading(const char* path, int extraFlags) {
   }
   struct stat status {};
   if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    // Windows refuses to open a directory as a file.
-    const uint32_t code = S_ISDIR(status.st_mode) ? kErrorAccessDenied : win32FromErrno(errno);
+    // A directory opens here, but is no file to read.
+    const uint32_t code =
+        S_ISDIR(status.st_mode) ? kErrorDirectoryNotSupported : win32FromErrno(errno);
     ::close(fd);
     failWith(code);
     return -1;

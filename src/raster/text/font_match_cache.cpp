@@ -13,7 +13,7 @@ namespace pw {
 
 namespace {
 
-constexpr char kHeader[] = "pagewright font matches 1";
+constexpr char kHeader[] = "pagewright font matches 2";
 // The last line, so that a file cut short is never taken for a shorter valid one.
 constexpr char kTrailer[] = "end";
 // A cache file is a few kilobytes; anything far larger is not ours.
@@ -104,7 +104,7 @@ void FontMatchCache::load(const std::string& environment) {
       fileEnvironment = fields[0];
     } else if (line[0] == 'W' && fields.size() == 2) {
       watched[fields[1]] = fields[0];
-    } else if (line[0] == 'M' && fields.size() == 9) {
+    } else if (line[0] == 'M' && fields.size() == 10) {
       FontRequest request;
       FontMatch match;
       int pitchAndFamily = 0;
@@ -112,6 +112,7 @@ void FontMatchCache::load(const std::string& environment) {
       face = fields[0];
       language = fields[4];
       match.file = fields[8];
+      match.family = fields[9];
       if (!readFlag(fields[1], &bold) || !readFlag(fields[2], &italic) ||
           !readInt(fields[3], &pitchAndFamily) || pitchAndFamily > 255 ||
           !readInt(fields[5], &match.index) || !readFlag(fields[6], &match.syntheticBold) ||
@@ -154,7 +155,7 @@ bool FontMatchCache::store(const FontRequest& request, const FontMatch& match,
                            const std::string& environment) {
   const auto& [face, bold, italic, pitch, language] = request;
   if (path_.empty() || !storable(face) || !storable(language) || !storable(match.file) ||
-      !storable(environment)) {
+      !storable(match.family) || !storable(environment)) {
     return false;
   }
   // Matches made under another configuration go; those made under this one stay.
@@ -176,7 +177,7 @@ bool FontMatchCache::store(const FontRequest& request, const FontMatch& match,
     const auto& [keyFace, keyBold, keyItalic, keyPitch, keyLanguage] = key;
     text << "M\t" << keyFace << "\t" << keyBold << "\t" << keyItalic << "\t" << int{keyPitch}
          << "\t" << keyLanguage << "\t" << value.index << "\t" << value.syntheticBold << "\t"
-         << value.syntheticOblique << "\t" << value.file << "\n";
+         << value.syntheticOblique << "\t" << value.file << "\t" << value.family << "\n";
   }
   text << kTrailer << "\n";
 

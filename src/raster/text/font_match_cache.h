@@ -21,6 +21,7 @@ struct FontMatch {
   int index = 0;
   bool syntheticBold = false;     ///< bold was asked for and the family has no bold face
   bool syntheticOblique = false;  ///< italic was asked for and the family has no slanted face
+  std::string family;  ///< the family chosen: the requested face, or what stands in for it
 
   bool operator==(const FontMatch&) const = default;
 };

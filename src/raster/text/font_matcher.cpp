@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -24,11 +25,41 @@ constexpr int kBoldRequestWeight = 600;  // FW_SEMIBOLD and above count as a bol
 
 using RequestKey = FontRequest;
 
-const char* genericFamily(uint8_t pitchAndFamily) {
-  const uint8_t family = pitchAndFamily & kFamilyMask;
-  if ((pitchAndFamily & kFixedPitch) || family == kFamilyModern) return "monospace";
-  if (family == kFamilyRoman) return "serif";
+// Words that mark a family as fixed-pitch, so that a face that is not installed is replaced by a
+// fixed-pitch one and a table set in it keeps its columns.
+bool namesFixedPitch(const std::string& face) {
+  static constexpr const char* kMarks[] = {"mono", "courier",    "consol",  "fixed",
+                                           "code", "typewriter", "terminal"};
+  std::string lowered;
+  for (char c : face) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* mark : kMarks) {
+    if (lowered.find(mark) != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool fixedPitchRequest(const std::string& face, uint8_t pitchAndFamily) {
+  return (pitchAndFamily & kFixedPitch) || (pitchAndFamily & kFamilyMask) == kFamilyModern ||
+         namesFixedPitch(face);
+}
+
+const char* genericFamily(const std::string& face, uint8_t pitchAndFamily) {
+  if (fixedPitchRequest(face, pitchAndFamily)) return "monospace";
+  if ((pitchAndFamily & kFamilyMask) == kFamilyRoman) return "serif";
   return "sans-serif";
+}
+
+// The matched font's family that the request named, else its first.
+std::string matchedFamily(FcPattern* matched, const std::string& face) {
+  FcChar8* first = nullptr;
+  FcChar8* name = nullptr;
+  for (int i = 0; FcPatternGetString(matched, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    if (i == 0) first = name;
+    if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(face.c_str())) == 0) {
+      return reinterpret_cast<const char*>(name);
+    }
+  }
+  return first ? reinterpret_cast<const char*>(first) : "";
 }
 
 // A language for the scripts Latin fonts may lack, so that fontconfig prefers a font that has
@@ -63,8 +94,10 @@ std::optional<FontMatch> queryFontconfig(const RequestKey& key) {
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
   }
   FcPatternAddString(pattern.get(), FC_FAMILY,
-                     reinterpret_cast<const FcChar8*>(genericFamily(pitchAndFamily)));
-  if (pitchAndFamily & kFixedPitch) FcPatternAddInteger(pattern.get(), FC_SPACING, FC_MONO);
+                     reinterpret_cast<const FcChar8*>(genericFamily(face, pitchAndFamily)));
+  if (fixedPitchRequest(face, pitchAndFamily)) {
+    FcPatternAddInteger(pattern.get(), FC_SPACING, FC_MONO);
+  }
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
@@ -82,6 +115,7 @@ std::optional<FontMatch> queryFontconfig(const RequestKey& key) {
   FontMatch match;
   match.file = reinterpret_cast<const char*>(file);
   FcPatternGetInteger(matched.get(), FC_INDEX, 0, &match.index);
+  match.family = matchedFamily(matched.get(), face);
   int weight = FC_WEIGHT_REGULAR;
   int slant = FC_SLANT_ROMAN;
   FcBool embolden = FcFalse;
