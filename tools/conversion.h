@@ -18,7 +18,7 @@ namespace pw::cli {
 struct ConversionSettings {
   RenderParams params{};
   PwFaxDeviceOptions device{};  ///< outputPath is set per conversion
-  OutputFormat format = OutputFormat::kTiff;
+  uint32_t format = PW_FAX_FORMAT_TIFF;
   const JobFields* fields = nullptr;
   TextDecoding decoding;                         ///< how the input and inserted files are read
   std::vector<std::string> readableDirectories;  ///< where markup may read; empty: anywhere

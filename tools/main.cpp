@@ -30,8 +30,6 @@ constexpr int kFailedStatus = 1;
 constexpr int kUsageStatus = 2;
 constexpr uint32_t kEveryLevel = 0xFFFFFFFF;
 constexpr uint8_t kFixedPitchModern = 0x31;  // FIXED_PITCH | FF_MODERN
-constexpr int32_t kNormalWeight = 400;
-constexpr int32_t kBoldWeight = 700;
 constexpr const char* kDefaultFace = "Liberation Mono";
 
 // Font matches kept between runs spare each short job loading fontconfig: the user's cache
@@ -58,7 +56,7 @@ RenderParams renderParams(const ConvertOptions& options) {
   PwLogFont& font = params.font;
   font.lfHeight = options.fontPoints;
   font.lfWidth = options.fontWidthPoints;
-  font.lfWeight = options.bold ? kBoldWeight : kNormalWeight;
+  font.lfWeight = options.bold ? PW_FW_BOLD : PW_FW_NORMAL;
   font.lfItalic = options.italic ? 1 : 0;
   font.lfCharSet = options.charSet;
   // The default face asks for a monospace fallback; a chosen face is left to decide alone.
@@ -182,7 +180,7 @@ int convert(const ConvertOptions& options) {
   }
 
   settings.params = renderParams(options);
-  settings.device.format = deviceFormatOf(plan.format);
+  settings.device.format = plan.format;
   settings.device.resolution = options.resolution;
   settings.device.compression = options.compression;
   settings.device.paper = options.paper.devicePaper;

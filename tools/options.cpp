@@ -111,7 +111,7 @@ std::string crossCheck(const ConvertOptions& options) {
     return "the left and right margins leave no room on a " +
            std::to_string(options.paper.widthMm) + " mm wide page";
   }
-  if (options.format == OutputFormat::kG3 && options.compression != PW_FAX_COMPRESSION_G3) {
+  if (options.format == PW_FAX_FORMAT_G3 && options.compression != PW_FAX_COMPRESSION_G3) {
     return "--compression: raw G3 pages are always coded 1-D";
   }
   if (options.marginTopMm + options.marginBottomMm >= options.paper.heightMm) {
@@ -123,12 +123,12 @@ std::string crossCheck(const ConvertOptions& options) {
 
 }  // namespace
 
-std::optional<Paper> parsePaper(const std::string& text) {
+std::optional<PaperSize> parsePaper(const std::string& text) {
   const std::string key = lowered(text);
-  if (key == "a4") return Paper{210, 297, PW_FAX_PAPER_A4};
-  if (key == "letter") return Paper{216, 279, PW_FAX_PAPER_LETTER};
-  if (key == "legal") return Paper{216, 356, PW_FAX_PAPER_LEGAL};
-  if (key == "b4") return Paper{250, 353, PW_FAX_PAPER_B4};
+  if (key == "a4") return PaperSize{210, 297, PW_FAX_PAPER_A4};
+  if (key == "letter") return PaperSize{216, 279, PW_FAX_PAPER_LETTER};
+  if (key == "legal") return PaperSize{216, 356, PW_FAX_PAPER_LEGAL};
+  if (key == "b4") return PaperSize{250, 353, PW_FAX_PAPER_B4};
   const std::size_t by = key.find('x');
   if (by == std::string::npos) return std::nullopt;
   const auto width = parseRoundedDecimal(key.substr(0, by));
@@ -137,7 +137,7 @@ std::optional<Paper> parsePaper(const std::string& text) {
       *height > kMaxCustomHeightMm) {
     return std::nullopt;
   }
-  return Paper{*width, *height, PW_FAX_PAPER_CUSTOM};
+  return PaperSize{*width, *height, PW_FAX_PAPER_CUSTOM};
 }
 
 std::optional<uint32_t> parseResolution(const std::string& text) {

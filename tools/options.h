@@ -14,7 +14,7 @@ namespace pw::cli {
 enum class Verbosity { kQuiet, kNormal, kVerbose };
 
 /// The paper: the page width given to the layout and the length given to the device.
-struct Paper {
+struct PaperSize {
   uint32_t widthMm = 210;
   uint32_t heightMm = 297;
   uint32_t devicePaper = 0;  ///< PW_FAX_PAPER_...
@@ -23,10 +23,10 @@ struct Paper {
 struct ConvertOptions {
   std::vector<std::string> inputs;
   std::string output;  ///< empty: next to each input
-  std::optional<OutputFormat> format;
+  std::optional<uint32_t> format;
   uint32_t resolution = 0;   ///< PW_FAX_RESOLUTION_...
   uint32_t compression = 0;  ///< PW_FAX_COMPRESSION_...
-  Paper paper;
+  PaperSize paper;
 
   std::string fontFace = "Liberation Mono";
   int32_t fontPoints = 10;
@@ -66,7 +66,7 @@ ParseResult parseConvertCommandLine(int argc, const char* const* argv);
 
 /// "a4", "letter", "legal", "b4" or "WxH" in millimetres, each rounded to a whole one
 /// ("215.9x279.4" is 216x279); nullopt for anything else.
-std::optional<Paper> parsePaper(const std::string& text);
+std::optional<PaperSize> parsePaper(const std::string& text);
 
 /// "fine" or "196", "normal" or "98" (any case; "196.00" too): PW_FAX_RESOLUTION_...
 std::optional<uint32_t> parseResolution(const std::string& text);

@@ -27,67 +27,62 @@ bool namesDirectory(const std::string& output) {
 }
 
 struct FormatTraits {
-  OutputFormat format;
+  uint32_t format;
   const char* name;
   const char* extension;  // "" for G3, whose output names its pages' files as it is
-  uint32_t deviceFormat;
   bool filePerPage;
 };
 
 constexpr FormatTraits kFormats[] = {
-    {OutputFormat::kTiff, "tif", ".tif", PW_FAX_FORMAT_TIFF, false},
-    {OutputFormat::kPdf, "pdf", ".pdf", PW_FAX_FORMAT_PDF, false},
-    {OutputFormat::kPng, "png", ".png", PW_FAX_FORMAT_PNG, true},
-    {OutputFormat::kG3, "g3", "", PW_FAX_FORMAT_G3, true},
+    {PW_FAX_FORMAT_TIFF, "tif", ".tif", false},
+    {PW_FAX_FORMAT_PDF, "pdf", ".pdf", false},
+    {PW_FAX_FORMAT_PNG, "png", ".png", true},
+    {PW_FAX_FORMAT_G3, "g3", "", true},
 };
 
-const FormatTraits& traitsOf(OutputFormat format) {
+const FormatTraits& traitsOf(uint32_t format) {
   for (const FormatTraits& traits : kFormats) {
     if (traits.format == format) return traits;
   }
   return kFormats[0];
 }
 
-std::string formatName(OutputFormat format) {
+std::string formatName(uint32_t format) {
   return traitsOf(format).name;
 }
 
 }  // namespace
 
-std::optional<OutputFormat> formatOfPath(const std::string& path) {
+std::optional<uint32_t> formatOfPath(const std::string& path) {
   const std::string extension = lowered(fs::path(path).extension().string());
-  if (extension == ".tif" || extension == ".tiff") return OutputFormat::kTiff;
-  if (extension == ".pdf") return OutputFormat::kPdf;
-  if (extension == ".png") return OutputFormat::kPng;
+  if (extension == ".tif" || extension == ".tiff") return PW_FAX_FORMAT_TIFF;
+  if (extension == ".pdf") return PW_FAX_FORMAT_PDF;
+  if (extension == ".png") return PW_FAX_FORMAT_PNG;
   return std::nullopt;
 }
 
-std::optional<OutputFormat> formatOfName(const std::string& name) {
+std::optional<uint32_t> formatOfName(const std::string& name) {
   const std::string key = lowered(name);
-  if (key == "tiff" || key == "tif") return OutputFormat::kTiff;
-  if (key == "pdf") return OutputFormat::kPdf;
-  if (key == "png") return OutputFormat::kPng;
-  if (key == "g3") return OutputFormat::kG3;
+  if (key == "tiff" || key == "tif") return PW_FAX_FORMAT_TIFF;
+  if (key == "pdf") return PW_FAX_FORMAT_PDF;
+  if (key == "png") return PW_FAX_FORMAT_PNG;
+  if (key == "g3") return PW_FAX_FORMAT_G3;
   return std::nullopt;
 }
 
-const char* extensionOf(OutputFormat format) {
+const char* extensionOf(uint32_t format) {
   return traitsOf(format).extension;
 }
 
-uint32_t deviceFormatOf(OutputFormat format) {
-  return traitsOf(format).deviceFormat;
-}
-
-bool writesFilePerPage(OutputFormat format) {
+bool writesFilePerPage(uint32_t format) {
   return traitsOf(format).filePerPage;
 }
 
 OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string& output,
-                       std::optional<OutputFormat> format) {
+                       std::optional<uint32_t> format) {
   OutputPlan plan;
   if (output == kStandardOutput) {
-    plan.format = format.value_or(OutputFormat::kTiff);
+    plan.format = format.value_or(PW_FAX_FORMAT_TIFF);
     if (inputs.size() > 1) {
       plan.error = "-o - writes a single input to standard output";
     } else if (writesFilePerPage(plan.format)) {
@@ -99,13 +94,13 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
     return plan;
   }
   const bool intoDirectory = inputs.size() > 1 || namesDirectory(output);
-  if (!intoDirectory && !output.empty() && format == OutputFormat::kG3) {
+  if (!intoDirectory && !output.empty() && format == PW_FAX_FORMAT_G3) {
     plan.format = *format;
     plan.outputs.push_back(output);
     return plan;
   }
   if (!intoDirectory && !output.empty()) {
-    const std::optional<OutputFormat> byExtension = formatOfPath(output);
+    const std::optional<uint32_t> byExtension = formatOfPath(output);
     if (format && byExtension && *format != *byExtension) {
       plan.error = "--format " + formatName(*format) + " contradicts the extension of " + output;
       return plan;
@@ -119,7 +114,7 @@ OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string
     return plan;
   }
 
-  plan.format = format.value_or(OutputFormat::kTiff);
+  plan.format = format.value_or(PW_FAX_FORMAT_TIFF);
   if (intoDirectory && !output.empty()) {
     plan.directory = output;
     std::error_code error;

@@ -6,24 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "pagewright/fax_device.h"
+
 namespace pw::cli {
 
-enum class OutputFormat { kTiff, kPdf, kPng, kG3 };
+// Formats are the fax device's own, PW_FAX_FORMAT_...
 
 /// The format an output name's extension stands for (.tif, .tiff, .pdf, .png, any case).
-std::optional<OutputFormat> formatOfPath(const std::string& path);
-std::optional<OutputFormat> formatOfName(const std::string& name);  ///< "tiff", "pdf", "png", "g3"
+std::optional<uint32_t> formatOfPath(const std::string& path);
+std::optional<uint32_t> formatOfName(const std::string& name);  ///< "tiff", "pdf", "png", "g3"
 /// ".tif", ".pdf", ".png"; "" for G3, whose output names its pages' files without an extension.
-const char* extensionOf(OutputFormat format);
-uint32_t deviceFormatOf(OutputFormat format);  ///< PW_FAX_FORMAT_...
+const char* extensionOf(uint32_t format);
 /// Whether the format writes a file per page rather than one file.
-bool writesFilePerPage(OutputFormat format);
+bool writesFilePerPage(uint32_t format);
 
 /// The output name that stands for standard output.
 inline constexpr char kStandardOutput[] = "-";
 
 struct OutputPlan {
-  OutputFormat format = OutputFormat::kTiff;
+  uint32_t format = PW_FAX_FORMAT_TIFF;
   std::vector<std::string> outputs;  ///< one per input, in input order
   std::string error;                 ///< non-empty when the request cannot be met
   bool createDirectory = false;      ///< the outputs go into a directory that is still missing
@@ -36,5 +37,5 @@ struct OutputPlan {
 /// that would write the same file are an error. A G3 output is the name its pages' files begin
 /// with, whatever it ends in.
 OutputPlan planOutputs(const std::vector<std::string>& inputs, const std::string& output,
-                       std::optional<OutputFormat> format);
+                       std::optional<uint32_t> format);
 }  // namespace pw::cli

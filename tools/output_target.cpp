@@ -35,7 +35,7 @@ bool isSpecialFile(fs::file_status status) {
 
 }  // namespace
 
-OutputTarget::OutputTarget(std::string output, OutputFormat format)
+OutputTarget::OutputTarget(std::string output, uint32_t format)
     : output_(std::move(output)), format_(format) {
   // The library spools the document there and creates nothing at the name itself.
   devicePath_ =
@@ -87,7 +87,7 @@ std::string OutputTarget::failure(uint32_t code, uint32_t pagesWritten) const {
   std::string cause = lastErrorText(code);
   if (code == kErrorFileTooLarge) {
     rlimit limit{};
-    if (format_ == OutputFormat::kTiff && pagesWritten >= kMaxTiffPages) {
+    if (format_ == PW_FAX_FORMAT_TIFF && pagesWritten >= kMaxTiffPages) {
       cause = "a TIFF file holds at most 65,535 pages; write PDF or split the text";
     } else if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
       cause += " (the file-size limit, ulimit -f, is " + std::to_string(limit.rlim_cur) + " bytes)";
@@ -108,11 +108,11 @@ std::string OutputTarget::displayName() const {
 }
 
 std::string OutputTarget::fileName(uint32_t page, uint32_t pageCount) const {
-  const uint32_t format = deviceFormatOf(format_);
-  const uint32_t length = pwFaxOutputFileName(output_.c_str(), format, page, pageCount, nullptr, 0);
+  const uint32_t length =
+      pwFaxOutputFileName(output_.c_str(), format_, page, pageCount, nullptr, 0);
   if (length == 0) return output_;
   std::string name(length, '\0');
-  (void)pwFaxOutputFileName(output_.c_str(), format, page, pageCount, name.data(), length + 1);
+  (void)pwFaxOutputFileName(output_.c_str(), format_, page, pageCount, name.data(), length + 1);
   return name;
 }
 

@@ -14,7 +14,7 @@ namespace pw::cli {
 class OutputTarget {
  public:
   /// output: a path, or kStandardOutput.
-  OutputTarget(std::string output, OutputFormat format);
+  OutputTarget(std::string output, uint32_t format);
 
   /// The path to create the fax device with.
   const std::string& devicePath() const { return devicePath_; }
@@ -37,7 +37,7 @@ class OutputTarget {
   std::string fileName(uint32_t page, uint32_t pageCount) const;
 
   std::string output_;
-  OutputFormat format_;
+  uint32_t format_;
   std::string devicePath_;
 };
 

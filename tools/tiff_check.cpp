@@ -57,10 +57,6 @@ int collectWarning(TIFF*, void* user, const char*, const char* format, va_list a
   return 1;
 }
 
-struct TiffCloser {
-  void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
 std::string compressionName(uint16_t compression) {
   switch (compression) {
     case COMPRESSION_NONE:
@@ -197,7 +193,8 @@ TiffCheckResult checkTiff(const std::string& path, const ProblemReport& report) 
                                                                            TIFFOpenOptionsFree);
   TIFFOpenOptionsSetErrorHandlerExtR(openOptions.get(), collectError, &messages);
   TIFFOpenOptionsSetWarningHandlerExtR(openOptions.get(), collectWarning, &messages);
-  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(path.c_str(), "r", openOptions.get()));
+  std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(
+      TIFFOpenExt(path.c_str(), "r", openOptions.get()), &TIFFClose);
   if (!tiff) {
     problem(messages.take().value_or("cannot open the file"));
     return result;

@@ -41,7 +41,7 @@ typedef struct PwLogFont {
   int32_t lfWidth;      /**< average character width; 0 = natural */
   int32_t lfEscapement; /**< tenths of a degree; 900 = text runs upwards */
   int32_t lfOrientation;
-  int32_t lfWeight; /**< 400 normal, 700 bold */
+  int32_t lfWeight; /**< PW_FW_NORMAL (400), PW_FW_BOLD (700), ... */
   uint8_t lfItalic;
   uint8_t lfUnderline;
   uint8_t lfStrikeOut;
@@ -57,6 +57,10 @@ typedef struct PwLogFont {
 typedef struct PwSurface PwSurface;
 typedef PwSurface* PwDC;
 #endif
+
+/** Font weights (lfWeight), as in Win32. */
+#define PW_FW_NORMAL 400
+#define PW_FW_BOLD 700
 
 /** The page description. Sizes are in millimetres; font height and width are in points. */
 typedef struct RenderParams {

@@ -12,8 +12,6 @@ namespace pw {
 
 namespace {
 
-constexpr int32_t kNormalWeight = 400;
-constexpr int32_t kBoldWeight = 700;
 constexpr int32_t kUpwards = 900;  // tenths of a degree
 
 char upper(char c) {
@@ -110,7 +108,7 @@ void Converter::setFontStyle(FontStyle wanted) {
   flushLine();
   if (wanted.landscape != (landscape != 0)) closePage();
   const LogFont keptWorkFont = workFont;
-  workFont.lfWeight = wanted.bold ? kBoldWeight : kNormalWeight;
+  workFont.lfWeight = wanted.bold ? PW_FW_BOLD : PW_FW_NORMAL;
   workFont.lfItalic = wanted.italic ? 1 : 0;
   workFont.lfUnderline = wanted.underline ? 1 : 0;
   workFont.lfEscapement = wanted.landscape ? kUpwards : 0;

@@ -171,12 +171,12 @@ TEST(ConvertOptions, RefuseValuesNoFaxLineHas) {
 TEST(OutputPlan, SingleInputTakesTheFormatOfItsOutput) {
   const OutputPlan plan = planOutputs({"a.txt"}, "x/a.PDF", std::nullopt);
   EXPECT_EQ(plan.error, "");
-  EXPECT_EQ(plan.format, OutputFormat::kPdf);
+  EXPECT_EQ(plan.format, PW_FAX_FORMAT_PDF);
   EXPECT_THAT(plan.outputs, ElementsAre("x/a.PDF"));
 }
 
 TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
-  const OutputPlan plan = planOutputs({"in/a.txt", "b"}, "out", OutputFormat::kPng);
+  const OutputPlan plan = planOutputs({"in/a.txt", "b"}, "out", PW_FAX_FORMAT_PNG);
   EXPECT_TRUE(plan.createDirectory);
   EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
 }
