@@ -12,8 +12,10 @@ are not counted. The mutations:
   bool   true/false, && ||
 
 The candidates are enumerated in a fixed order and a fixed sample of them (--count, --seed) is run,
-so that two runs over the same sources try the same mutants. Results go to build/mutants/results.txt
-and the survivors to build/mutants/survivors.txt.
+so that two runs over the same sources try the same mutants. The summary goes to
+build/mutants/results.txt, every mutant's outcome to build/mutants/outcomes.tsv and the survivors
+to build/mutants/survivors.txt. --rerun OUTCOMES runs again the mutants that an earlier run killed
+(optionally only those in sources under --under), to see whether changed tests still kill them.
 """
 import argparse
 import os
@@ -126,10 +128,20 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="which sample (default 1)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
+    parser.add_argument("--rerun", metavar="OUTCOMES",
+                        help="run the mutants an earlier outcomes.tsv lists as killed")
+    parser.add_argument("--under", default="", help="with --rerun: only sources under this path")
     args = parser.parse_args()
 
     every = candidates()
-    sample = random.Random(args.seed).sample(every, min(args.count, len(every)))
+    if args.rerun:
+        with open(args.rerun, encoding="utf-8") as f:
+            wanted = {tuple(line.rstrip("\n").split("\t")[1:4])
+                      for line in f if line.startswith("killed\t")}
+        sample = [c for c in every
+                  if (c[0], str(c[1]), c[4].strip()) in wanted and c[0].startswith(args.under)]
+    else:
+        sample = random.Random(args.seed).sample(every, min(args.count, len(every)))
     sample.sort()
     if args.list:
         for path, number, kind, _, mutated in sample:
@@ -143,6 +155,7 @@ def main():
     os.makedirs(BUILD, exist_ok=True)
     counts = {"killed": 0, "survived": 0, "stillborn": 0}
     survivors = []
+    outcomes = []
     started = time.time()
     for index, (path, number, kind, text, mutated) in enumerate(sample, 1):
         full = os.path.join(ROOT, path)
@@ -158,6 +171,7 @@ def main():
             with open(full, "w", encoding="utf-8") as f:
                 f.write(original)
         counts[outcome] += 1
+        outcomes.append(f"{outcome}\t{path}\t{number}\t{mutated.strip()}\t{kind}")
         if outcome == "survived":
             survivors.append(f"{path}:{number}: {kind}: {text.strip()}  =>  {mutated.strip()}")
         print(f"[{index}/{len(sample)}] {outcome:9} {path}:{number} {kind}", flush=True)
@@ -165,11 +179,14 @@ def main():
     run(["cmake", "--build", BUILD, "-j", str(args.jobs)])
 
     tried = counts["killed"] + counts["survived"]
-    summary = (f"{len(every)} candidates, {len(sample)} sampled (seed {args.seed}): "
+    chosen = f"rerun of {args.rerun}" if args.rerun else f"seed {args.seed}"
+    summary = (f"{len(every)} candidates, {len(sample)} sampled ({chosen}): "
                f"{counts['killed']} killed, {counts['survived']} survived, "
                f"{counts['stillborn']} did not compile; kill rate "
                f"{counts['killed'] / tried:.1%} ({time.time() - started:.0f} s)" if tried else
                "no mutant compiled")
+    with open(os.path.join(BUILD, "outcomes.tsv"), "w", encoding="utf-8") as f:
+        f.write("\n".join(outcomes) + "\n")
     with open(os.path.join(BUILD, "survivors.txt"), "w", encoding="utf-8") as f:
         f.write("\n".join(survivors) + "\n")
     with open(os.path.join(BUILD, "results.txt"), "w", encoding="utf-8") as f:
