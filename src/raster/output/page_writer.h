@@ -60,12 +60,6 @@ class PageWriter {
   [[nodiscard]] virtual bool commitTo(int fd) = 0;
   /// Removes everything written so far.
   virtual void discard() = 0;
-
-  /// Codes and appends a page in the calling thread.
-  [[nodiscard]] bool writePage(const PageRaster& page) {
-    CodedPage coded;
-    return encodePage(page, &coded) && writeCoded(coded);
-  }
 };
 
 std::unique_ptr<PageWriter> makePageWriter(const PageWriterOptions& options);
