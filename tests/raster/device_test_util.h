@@ -21,7 +21,8 @@ using Page = std::vector<uint8_t>;
 inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
                                              OutputFormat format = OutputFormat::kTiff,
                                              bool fine = true, uint32_t heightMm = 40,
-                                             FaxCompression compression = FaxCompression::kG3) {
+                                             FaxCompression compression = FaxCompression::kG3,
+                                             int encoderThreads = 0) {
   FaxDeviceOptions options;
   options.outputPath = path;
   options.format = format;
@@ -29,6 +30,7 @@ inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
   options.compression = compression;
   options.paper = Paper::kCustom;
   options.customHeightMm = heightMm;
+  options.encoderThreads = encoderThreads;
   return FaxDevice::create(options);
 }
 

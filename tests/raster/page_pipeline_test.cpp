@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -19,76 +20,60 @@
 namespace pw {
 namespace {
 
-constexpr int kWidth = 64;
-constexpr int kHeight = 8;
-
 uint32_t pageNumber(const uint8_t* row) {
   uint32_t number = 0;
   std::memcpy(&number, row, sizeof number);
   return number;
 }
 
+std::vector<uint32_t> numbers(uint32_t count) {
+  std::vector<uint32_t> result(count);
+  std::iota(result.begin(), result.end(), 0u);
+  return result;
+}
+
 // Records the pages written, each known by the number in its first row. Coding takes a
 // different time for each page, so that later pages often finish coding before earlier ones.
-class RecordingWriter final : public PageWriter {
- public:
+struct RecordingWriter final : PageWriter {
   bool open() override { return true; }
-
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     const uint32_t number = pageNumber(page.row(0));
-    std::unique_lock lock(mutex_);
-    maxCoding_ = std::max(maxCoding_, ++coding_);
-    lock.unlock();
     std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 500));
-    lock.lock();
-    --coding_;
-    maxHeld_ = std::max(maxHeld_, ++codedPages_ - written_.size());
+    {
+      std::lock_guard lock(mutex);
+      maxHeld = std::max(maxHeld, ++codedPages - written.size());
+    }
     if (number == failCodingAt) return failWith(kErrorNotEnoughMemory);
     coded->data.assign(page.row(0), page.row(0) + sizeof number);
     coded->offset = 0;
     coded->size = sizeof number;
     return true;
   }
-
   bool writeCoded(const CodedPage& page) override {
-    // Holding the lock through the write would hide writes on two threads at once.
-    if (writing_.exchange(true)) concurrentWrites = true;
+    // Not under the lock, which would hide writes on two threads at once.
+    if (writing.exchange(true)) concurrentWrites = true;
     const uint32_t number = pageNumber(page.bytes());
-    std::lock_guard lock(mutex_);
-    if (number != failWritingAt) written_.push_back(number);
-    writing_ = false;
+    if (number != failWritingAt) {
+      std::lock_guard lock(mutex);
+      written.push_back(number);
+    }
+    writing = false;
     return number != failWritingAt || failWith(kErrorDiskFull);
   }
-
   bool finish() override { return true; }
   bool commit() override { return true; }
   bool commitTo(int) override { return true; }
   void discard() override {}
 
-  std::vector<uint32_t> written() const {
-    std::lock_guard lock(mutex_);
-    return written_;
-  }
-
   uint32_t failCodingAt = UINT32_MAX;
   uint32_t failWritingAt = UINT32_MAX;
+  mutable std::mutex mutex;
+  std::vector<uint32_t> written;  // read once the pipeline is drained
+  mutable size_t codedPages = 0;
+  mutable size_t maxHeld = 0;  // pages coded and not yet written
+  std::atomic<bool> writing = false;
   std::atomic<bool> concurrentWrites = false;
-  mutable size_t maxHeld_ = 0;
-  mutable int maxCoding_ = 0;
-
- private:
-  mutable std::mutex mutex_;
-  mutable int coding_ = 0;
-  mutable size_t codedPages_ = 0;
-  std::atomic<bool> writing_ = false;
-  std::vector<uint32_t> written_;
 };
-
-std::vector<uint32_t> numbers(uint32_t count) {
-  std::vector<uint32_t> result(count);
-  for (uint32_t i = 0; i < count; ++i) result[i] = i;
-  return result;
-}
 
 class PagePipelineTest : public ::testing::TestWithParam<int> {
  protected:
@@ -105,20 +90,19 @@ class PagePipelineTest : public ::testing::TestWithParam<int> {
   }
 
   const int threads = GetParam();
-  PagePipeline pipeline{kWidth, kHeight, threads};
+  PagePipeline pipeline{64, 8, threads};
   RecordingWriter writer;
 };
 
 TEST_P(PagePipelineTest, WritesEveryPageOnceInOrderWithinThreadsPlusTwoRasters) {
   EXPECT_EQ(submitPages(writer, 200), 200u);
   EXPECT_EQ(pipeline.drain(), kErrorSuccess);
-  EXPECT_EQ(writer.written(), numbers(200));
+  EXPECT_EQ(writer.written, numbers(200));
   EXPECT_EQ(pipeline.pagesWritten(), 200);
   EXPECT_FALSE(writer.concurrentWrites);
   // Without threads each page is coded and written within submit, on the one raster.
   EXPECT_LE(pipeline.rasterCount(), threads == 0 ? 1u : threads + 2u);
-  EXPECT_LE(writer.maxHeld_, threads + 1u);
-  EXPECT_LE(writer.maxCoding_, std::max(threads, 1));
+  EXPECT_LE(writer.maxHeld, threads + 1u);
 }
 
 struct Failure {
@@ -138,7 +122,7 @@ TEST_P(PagePipelineTest, TheFirstFailureEndsTheDocumentAtThatPage) {
     EXPECT_LT(submitPages(failing, 40), 40u);
     EXPECT_EQ(pipeline.drain(), failure.error);
     const uint32_t before = std::min(failure.codingAt, failure.writingAt);
-    EXPECT_EQ(failing.written(), numbers(before));
+    EXPECT_EQ(failing.written, numbers(before));
     EXPECT_EQ(pipeline.pagesWritten(), static_cast<int>(before));
     EXPECT_FALSE(pipeline.submit());
     EXPECT_EQ(lastError(), failure.error);
@@ -146,34 +130,23 @@ TEST_P(PagePipelineTest, TheFirstFailureEndsTheDocumentAtThatPage) {
   }
   EXPECT_EQ(submitPages(writer, 4), 4u);
   EXPECT_EQ(pipeline.drain(), kErrorSuccess);
-  EXPECT_EQ(writer.written(), numbers(4));
+  EXPECT_EQ(writer.written, numbers(4));
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4),
-                         [](const auto& info) {
-                           // Appending, not "t" + ...: GCC 12 warns falsely (-Wrestrict) there.
-                           std::string name = std::to_string(info.param);
-                           name.insert(0, 1, 't');
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4));
 
 // The fax device with coding threads writes the same file as without.
 TEST(FaxDeviceThreads, CodedOnThreadsTheFileEqualsTheOneCodedInline) {
-  pw::testing::TempDir dir;
+  using namespace pw::testing;
+  TempDir dir;
   std::vector<std::string> files;
   for (const int threads : {0, 3}) {
-    FaxDeviceOptions options;
-    options.outputPath = dir.file("fax" + std::to_string(threads) + ".tif");
-    options.compression = FaxCompression::kG4;
-    options.paper = Paper::kCustom;
-    options.customHeightMm = 30;
-    options.encoderThreads = threads;
-    auto device = FaxDevice::create(options);
-    ASSERT_NE(device, nullptr);
-    pw::testing::drawPages(*device, 12);
-    pw::testing::keepDocument(*device);
+    const std::string path = dir.file("fax" + std::to_string(threads) + ".tif");
+    auto device = makeDevice(path, OutputFormat::kTiff, true, 30, FaxCompression::kG4, threads);
+    drawPages(*device, 12);
+    keepDocument(*device);
     EXPECT_EQ(device->pagesWritten(), 12);
-    files.push_back(pw::testing::fileBytes(options.outputPath));
+    files.push_back(fileBytes(path));
   }
   EXPECT_GT(files[0].size(), 0u);
   EXPECT_EQ(files[0], files[1]);

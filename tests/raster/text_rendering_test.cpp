@@ -68,14 +68,11 @@ TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
   // The descenders reach well below the middle of the cell and the capitals near its top.
   EXPECT_GT(ink.bottom, 60 + size.cy * 3 / 4);
   EXPECT_LT(ink.top, 60 + size.cy / 4);
-}
-
-TEST_F(TextRendering, FullStopKeepsItsSizeAtNormalResolution) {
-  // The command's default: Liberation Mono 10 pt, a 14-line cell at 98 lines per inch. Full
-  // hinting for a monochrome target shrank the stop to 2 x 2 dots, which OCR missed.
-  const InkBounds ink = draw(device(makeFont("Liberation Mono", 14), false), 20, 10, ".");
-  EXPECT_GE(ink.right - ink.left, 3);
-  EXPECT_GE(ink.bottom - ink.top, 2);
+  // The command's default, Liberation Mono 10 pt, a 14-line cell at 98 lines per inch: full
+  // hinting for a monochrome target shrank the full stop to 2 x 2 dots, which OCR missed.
+  const InkBounds stop = draw(device(makeFont("Liberation Mono", 14), false), 20, 10, ".");
+  EXPECT_GE(stop.right - stop.left, 3);
+  EXPECT_GE(stop.bottom - stop.top, 2);
 }
 
 TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
@@ -149,6 +146,19 @@ TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
   EXPECT_EQ(ink.left, 0);
   EXPECT_EQ(ink.top, 0);
   EXPECT_EQ(ink.right, kFaxLineDots);
+  // What is left is as the text drawn 100 dots further in shows it.
+  FaxDevice& inside = device(makeFont("Courier New", -40));
+  draw(inside, 85, 80, "_MMM");
+  draw(inside, kFaxLineDots - 110, 200, "MMMM");
+  const int bottom = on.raster().height() - 30;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      ASSERT_EQ(on.raster().pixel(x, y), inside.raster().pixel(x + 100, y + 100)) << x << ',' << y;
+      ASSERT_EQ(on.raster().pixel(kFaxLineDots - 100 + x, bottom + y),
+                inside.raster().pixel(kFaxLineDots - 200 + x, 200 + y))
+          << x << ',' << y;
+    }
+  }
 }
 
 TEST_F(TextRendering, BoldAndMissingFacesAreSynthesised) {
