@@ -92,6 +92,13 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
       break;
   }
   EXPECT_FALSE(nextProcessFinds(kMono, environment));
+  // A match stored now starts the file anew, without the forgotten ones.
+  FontMatchCache cache(cachePath);
+  cache.load(environment);
+  const FontRequest serif{"Times New Roman", false, false, 0, ""};
+  ASSERT_TRUE(cache.store(serif, match, {conf}, environment));
+  EXPECT_EQ(nextProcessFinds(serif, environment), match);
+  EXPECT_FALSE(nextProcessFinds(kMono, environment));
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange, ::testing::Range(0, 5));

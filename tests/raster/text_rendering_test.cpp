@@ -73,6 +73,17 @@ TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
   const InkBounds stop = draw(device(makeFont("Liberation Mono", 14), false), 20, 10, ".");
   EXPECT_GE(stop.right - stop.left, 3);
   EXPECT_GE(stop.bottom - stop.top, 2);
+  // Glyphs wider than 64 dots are drawn another way: "=" keeps the gap between its bars.
+  FaxDevice& large = device(makeFont("Courier New", -200));
+  const InkBounds bars = draw(large, 0, 0, "=");
+  ASSERT_GT(bars.right - bars.left, 64);
+  int gapRows = 0;
+  for (int y = bars.top; y < bars.bottom; ++y) {
+    int ink = 0;
+    for (int x = bars.left; x < bars.right; ++x) ink += large.raster().pixel(x, y);
+    gapRows += ink == 0;
+  }
+  EXPECT_GT(gapRows, 5);
 }
 
 TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
