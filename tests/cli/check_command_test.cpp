@@ -29,6 +29,8 @@ TEST_P(ConvertedCheck, AcceptsWhatTheConverterWrites) {
           .status,
       0);
 
+  EXPECT_EQ(tiffTag16(dir.file("a.tif"), TIFFTAG_COMPRESSION),
+            std::string(compression) == "g4" ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3);
   const CommandOutput check = runCommand({"check", "a.tif"}, dir.path());
   EXPECT_EQ(check.status, 0) << check.out;
   EXPECT_THAT(check.out, HasSubstr("a.tif: OK"));
@@ -37,19 +39,6 @@ TEST_P(ConvertedCheck, AcceptsWhatTheConverterWrites) {
 INSTANTIATE_TEST_SUITE_P(Codings, ConvertedCheck,
                          ::testing::Combine(::testing::Values("g3", "g3-2d", "g4"),
                                             ::testing::Values("fine", "normal")));
-
-TEST(CheckCommand, AcceptsValidFilesWrittenElsewhereAtEitherResolution) {
-  ScratchDir dir;
-  ASSERT_TRUE(writeFaxTiff(dir.file("ok.tif"), 3, TiffLayout{}));
-  const CommandOutput check = runCommand({"check", "ok.tif"}, dir.path());
-  EXPECT_EQ(check.status, 0) << check.out;
-  EXPECT_THAT(check.out, HasSubstr("3 pages"));
-
-  TiffLayout normal;
-  normal.yResolution = 98;
-  ASSERT_TRUE(writeFaxTiff(dir.file("normal.tif"), 1, normal));
-  EXPECT_EQ(runCommand({"check", "normal.tif"}, dir.path()).status, 0);
-}
 
 struct Flaw {
   const char* name;
@@ -111,33 +100,20 @@ TEST(CheckCommand, NamesThePageAndRowThatDoNotDecode) {
   EXPECT_THAT(check.out, ::testing::Not(HasSubstr("page 1:")));
 }
 
-TEST(CheckCommand, FileThatIsNoTiffFailsNamedOnce) {
+// One file that is no TIFF fails the run, each named once, and libtiff writes nothing itself.
+TEST(CheckCommand, FilesThatAreNoTiffFailNamedOnce) {
   ScratchDir dir;
+  ASSERT_TRUE(writeFaxTiff(dir.file("good.tif"), 1, TiffLayout{}));
   dir.write("text.tif", "plain text, not a TIFF\n");
   dir.write("empty.tif", "");
-  const CommandOutput check = runCommand({"check", "text.tif", "empty.tif"}, dir.path());
+  const CommandOutput check =
+      runCommand({"check", "good.tif", "text.tif", "empty.tif"}, dir.path());
   EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, HasSubstr("good.tif: OK, Class F, 1 page\n"));
   EXPECT_THAT(check.out, HasSubstr("empty.tif: Cannot read TIFF header\n"));
   EXPECT_THAT(check.out, HasSubstr("text.tif: not Class F, 1 problem\n"));
   EXPECT_THAT(check.out, ::testing::Not(HasSubstr("tif: text.tif")));
-  EXPECT_TRUE(check.err.empty()) << "libtiff wrote to stderr: " << check.err;
-}
-
-TEST(CheckCommand, OneBadFileAmongGoodOnesFailsTheRun) {
-  ScratchDir dir;
-  TiffLayout wide;
-  wide.width = 2048;
-  ASSERT_TRUE(writeFaxTiff(dir.file("good.tif"), 1, TiffLayout{}));
-  ASSERT_TRUE(writeFaxTiff(dir.file("wide.tif"), 1, wide));
-  const CommandOutput check = runCommand({"check", "good.tif", "wide.tif"}, dir.path());
-  EXPECT_EQ(check.status, 1);
-  EXPECT_THAT(check.out, HasSubstr("good.tif: OK"));
-  EXPECT_THAT(check.out, HasSubstr("wide.tif: page 1: ImageWidth is 2048"));
-}
-
-TEST(CheckCommand, MissingFileIsAUsageError) {
-  ScratchDir dir;
-  EXPECT_EQ(runCommand({"check", "absent.tif"}, dir.path()).status, 2);
+  EXPECT_EQ(check.err, "");
 }
 
 }  // namespace

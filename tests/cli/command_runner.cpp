@@ -18,16 +18,12 @@ namespace pw::cli::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string readAll(const fs::path& path) {
+std::string readFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
 }
-
-}  // namespace
 
 ScratchDir::ScratchDir() {
   std::string pattern = (fs::temp_directory_path() / "pagewright-cli-XXXXXX").string();
@@ -122,8 +118,8 @@ CommandOutput CommandProcess::wait() {
     }
     ended_ = true;
     if (WIFEXITED(waitStatus_)) result.status = WEXITSTATUS(waitStatus_);
-    result.out = readAll(capture_ / "stdout");
-    result.err = readAll(capture_ / "stderr");
+    result.out = readFile(capture_ / "stdout");
+    result.err = readFile(capture_ / "stderr");
   }
   return result;
 }

@@ -19,8 +19,8 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args);
 /// A program running in a child process, its output going to files.
 class CommandProcess {
  public:
-  /// Starts argv[0] (a path) with the arguments after it in directory cwd; environment entries
-  /// ("NAME=value") are added to the test's own; standard input reads the file input.
+  /// Starts argv[0] (a path) in directory cwd, with environment entries ("NAME=value") added to
+  /// the test's own and standard input read from the file input.
   CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
                  const std::vector<std::string>& environment = {},
                  const std::string& input = "/dev/null");
@@ -29,7 +29,6 @@ class CommandProcess {
   CommandProcess& operator=(const CommandProcess&) = delete;
 
   int pid() const { return pid_; }
-  /// Whether the command is still running.
   bool running();
   /// Waits for the command's end and returns what it printed.
   CommandOutput wait();
@@ -48,6 +47,9 @@ CommandOutput runCommand(const std::vector<std::string>& args, const std::filesy
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
 CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
 
+/// The bytes of a file; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
+
 /// A fresh directory that is removed with its contents.
 class ScratchDir {
  public:
@@ -58,6 +60,7 @@ class ScratchDir {
 
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
+  /// Writes bytes to name (its folders created) and returns its full path.
   std::string write(const std::string& name, const std::string& bytes) const;
 
  private:

@@ -1,9 +1,5 @@
 #include "fax_files.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-
-#include <bit>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -32,20 +28,20 @@ int tiffPageCount(const std::string& path) {
   return TIFFNumberOfDirectories(tiff.get());
 }
 
-long tiffBlackPixels(const std::string& path) {
+std::string tiffPagePbm(const std::string& path, int page) {
   TiffPtr tiff = openTiff(path, "r");
-  if (!tiff) return -1;
-  long black = 0;
-  do {
-    uint32_t height = 0;
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-    std::vector<uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff.get())));
-    for (uint32_t y = 0; y < height; ++y) {
-      if (TIFFReadScanline(tiff.get(), row.data(), y, 0) < 0) return -1;
-      for (uint8_t byte : row) black += std::popcount(byte);
-    }
-  } while (TIFFReadDirectory(tiff.get()));
-  return black;
+  if (!tiff || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page))) return {};
+  uint32_t width = 0;
+  uint32_t length = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &length);
+  std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(length) + "\n";
+  std::string row(static_cast<std::size_t>(TIFFScanlineSize(tiff.get())), '\0');
+  for (uint32_t y = 0; y < length; ++y) {
+    if (TIFFReadScanline(tiff.get(), row.data(), y, 0) < 0) return {};
+    pbm += row;
+  }
+  return pbm;
 }
 
 int tiffTag16(const std::string& path, uint32_t tag) {
@@ -53,16 +49,6 @@ int tiffTag16(const std::string& path, uint32_t tag) {
   uint16_t value = 0;
   if (!tiff || !TIFFGetField(tiff.get(), tag, &value)) return -1;
   return value;
-}
-
-int pdfPageCount(const std::string& path) {
-  try {
-    QPDF pdf;
-    pdf.processFile(path.c_str());
-    return static_cast<int>(QPDFPageDocumentHelper(pdf).getAllPages().size());
-  } catch (const std::exception&) {
-    return -1;
-  }
 }
 
 bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout) {

@@ -12,14 +12,12 @@ namespace pw::cli::testing {
 /// Page count of a TIFF file; -1 when it cannot be opened.
 int tiffPageCount(const std::string& path);
 
-/// Black pixels over every page of a min-is-white bilevel TIFF; -1 when it cannot be decoded.
-long tiffBlackPixels(const std::string& path);
+/// Page `page` (from 0) of a bilevel TIFF as a raw PBM file, as g32pbm writes it; empty when it
+/// cannot be decoded.
+std::string tiffPagePbm(const std::string& path, int page);
 
 /// A 16-bit tag of the first page; -1 when absent.
 int tiffTag16(const std::string& path, uint32_t tag);
-
-/// Page count of a PDF file; -1 when it cannot be read.
-int pdfPageCount(const std::string& path);
 
 /// How writeFaxTiff lays out its blank pages; the defaults make a valid Class F file.
 struct TiffLayout {
