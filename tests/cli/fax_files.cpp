@@ -9,8 +9,6 @@ namespace pw::cli::testing {
 
 namespace {
 
-constexpr uint32_t kTestRows = 64;
-
 struct TiffCloser {
   void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
@@ -49,36 +47,6 @@ int tiffTag16(const std::string& path, uint32_t tag) {
   uint16_t value = 0;
   if (!tiff || !TIFFGetField(tiff.get(), tag, &value)) return -1;
   return value;
-}
-
-bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout) {
-  TiffPtr tiff = openTiff(path, "w");
-  if (!tiff) return false;
-  TIFF* t = tiff.get();
-  std::vector<uint8_t> row((layout.width + 7) / 8, 0);
-  for (int page = 0; page < pages; ++page) {
-    if (layout.pageSubfile) TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, layout.width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kTestRows);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, layout.compression);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, layout.photometric);
-    if (layout.fillOrder) TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, layout.xResolution);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, layout.yResolution);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, layout.rowsPerStrip ? layout.rowsPerStrip : kTestRows);
-    if (layout.pageNumber) {
-      TIFFSetField(t, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(page),
-                   static_cast<uint16_t>(pages + layout.pageTotalOffset));
-    }
-    for (uint32_t y = 0; y < kTestRows; ++y) {
-      if (TIFFWriteScanline(t, row.data(), y, 0) < 0) return false;
-    }
-    if (!TIFFWriteDirectory(t)) return false;
-  }
-  return true;
 }
 
 bool scrambleStrip(const std::string& path, int page) {

@@ -8,7 +8,6 @@
 #include <filesystem>
 
 #include "command_runner.h"
-#include "fax_files.h"
 
 namespace pw::cli::testing {
 namespace {
@@ -77,7 +76,8 @@ TEST_F(HostileInputCommand, FailuresNameTheFileAndTheRealCause) {
 
 TEST_F(HostileInputCommand, NamesFromDecodedTextFindFilesNamedInUtf8) {
   fs::create_directories(dir.path() / "images" / "Bilder-\xC3\xBC");
-  ASSERT_TRUE(writeFaxTiff(dir.file("images/Bilder-\xC3\xBC/logo.tif"), 1, TiffLayout{}));
+  dir.write("logo.txt", "logo\n");
+  ASSERT_EQ(run({"logo.txt", "-o", "images/Bilder-\xC3\xBC/logo.tif"}).status, 0);
   dir.write("Anh\xC3\xA4nge.txt", "Anlage: \xC3\xA4\xC3\xB6\xC3\xBC\n");
   dir.write("letter.txt", "Brief \xC3\xBC\n@/Bilder-\xC3\xBC/logo@/2\n%3\n");
   const CommandOutput result = run({"letter.txt", "--markup", "--image-dir", "images", "--field",
