@@ -15,7 +15,7 @@ class ConvertedCheck : public ::testing::TestWithParam<std::tuple<const char*, c
 
 TEST_P(ConvertedCheck, AcceptsWhatTheConverterWrites) {
   const auto [compression, resolution] = GetParam();
-  ScratchDir dir;
+  TempDir dir;
   std::string text;
   for (int line = 0; line < 120; ++line) {
     text += "Line " + std::to_string(line) + ": sphinx of black quartz, judge my vow.\n";
@@ -50,7 +50,7 @@ class CheckCommand : public ::testing::Test {
     return runProgram({"/bin/sh", "-c", script}, dir.path());
   }
 
-  ScratchDir dir;
+  TempDir dir;
 };
 
 // Each flaw made by libtiff's tools in a copy of a.tif, f.tif.

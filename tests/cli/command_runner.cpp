@@ -25,24 +25,6 @@ std::string readFile(const fs::path& path) {
   return text.str();
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "pagewright-cli-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-  const fs::path path = path_ / name;
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path.string();
-}
-
 std::vector<std::string> commandLine(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {PAGEWRIGHT_COMMAND};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+
 namespace pw::cli::testing {
 
 struct CommandOutput {
@@ -50,21 +52,7 @@ CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::p
 /// The bytes of a file; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 
-/// A fresh directory that is removed with its contents.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  /// Writes bytes to name (its folders created) and returns its full path.
-  std::string write(const std::string& name, const std::string& bytes) const;
-
- private:
-  std::filesystem::path path_;
-};
+/// A fresh directory, removed with its contents; write() does not create folders.
+using pw::testing::TempDir;
 
 }  // namespace pw::cli::testing

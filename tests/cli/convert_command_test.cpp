@@ -1,5 +1,8 @@
 // The converter run as a user runs it: each output format, job fields, encodings, standard input,
-// usage errors and batches.
+// usage errors, batches, and untrusted input: --confine keeps markup inside the directories given,
+// and failures name the file and their real cause.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,7 +31,7 @@ class ConvertCommand : public ::testing::Test {
   // The converter writes the same TIFF bytes for the same pixels.
   std::string bytes(const std::string& name) const { return readFile(dir.path() / name); }
 
-  ScratchDir dir;
+  TempDir dir;
 };
 
 TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrinted) {
@@ -77,6 +80,8 @@ TEST_F(ConvertCommand, JobFieldsReachThePageAndTheCommandLineWins) {
 
 TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
   dir.write("a.txt", "text\n");
+  fs::create_directory(dir.path() / "x");
+  fs::create_directory(dir.path() / "y");
   dir.write("x/memo.txt", "one\n");
   dir.write("y/memo.txt", "two\n");
   dir.write("syntax.json", "{\"ToName\": \"Ann\",\n}");
@@ -211,6 +216,7 @@ TEST_F(ConvertCommand, AFontThatIsNotInstalledIsNamedWithItsStandIn) {
 }
 
 TEST_F(ConvertCommand, QuietVersionAndHelp) {
+  fs::create_directory(dir.path() / "sub");
   dir.write("sub/a.txt", "text\n");
   const CommandOutput quiet = run({"sub/a.txt", "-q"});
   EXPECT_EQ(quiet.status, 0);
@@ -222,6 +228,72 @@ TEST_F(ConvertCommand, QuietVersionAndHelp) {
   for (const char* part : {"--compression", "=fine", "--confine", "mail-to-fax"}) {
     EXPECT_THAT(help.out, HasSubstr(part));
   }
+}
+
+// --- untrusted input ---------------------------------------------------------------------
+
+TEST_F(ConvertCommand, ConfineRefusesInsertsFromElsewhere) {
+  fs::create_directory(dir.path() / "job");
+  dir.write("job/cover.txt", "cover text\n");
+  dir.write("secret.txt", "secret\n");
+  dir.write("letter.txt", "%3\n");
+  const CommandOutput inside = run({"--markup", "--confine", "job", "--field",
+                                    "3=" + dir.file("job/cover.txt"), "letter.txt", "-o", "a.tif"});
+  EXPECT_EQ(inside.status, 0) << inside.err;
+  const CommandOutput outside = run({"--markup", "--confine", "job", "--field",
+                                     "3=job/../secret.txt", "letter.txt", "-o", "b.tif"});
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_THAT(outside.err, HasSubstr("Cannot open job/../secret.txt: Permission denied"));
+  EXPECT_FALSE(fs::exists(dir.path() / "b.tif"));
+  // Without --confine the same reference is read.
+  EXPECT_EQ(run({"--markup", "--field", "3=job/../secret.txt", "letter.txt", "-o", "c.tif"}).status,
+            0);
+}
+
+// Exit status 1, the file and the cause named, and no output.
+TEST_F(ConvertCommand, FailuresNameTheFileAndTheRealCause) {
+  fs::create_directory(dir.path() / "folder");
+  fs::create_directory(dir.path() / "images");
+  ASSERT_EQ(mkfifo(dir.file("images/pipe.tif").c_str(), 0600), 0);
+  dir.write("images/broken.tif", "II*\0 not really");
+  dir.write("pipe.txt", "@/pipe@/2\n");
+  dir.write("broken.txt", "@/broken@/2\n");
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"absent.txt"}, "error 28020: Cannot open absent.txt: No such file or directory\n"},
+      {{"folder"}, "Cannot open folder: Is a directory"},
+      {{"/dev/zero", "--max-input", "1M"}, "exceeds the limit of 1048576 bytes (--max-input)"},
+      {{"pipe.txt", "--markup", "--image-dir", "images"},
+       "Cannot open images/pipe.tif: Not a regular file"},
+      {{"broken.txt", "--markup", "--image-dir", "images"},
+       "images/broken.tif to bitmap: Unknown or damaged file format"},
+  };
+  for (auto [args, says] : cases) {
+    SCOPED_TRACE(says);
+    args.insert(args.end(), {"-o", "out.tif"});
+    const CommandOutput result = run(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr(says));
+    EXPECT_EQ(result.out, "");
+  }
+  // One cause, naming the output.
+  const CommandOutput unwritable = run({"pipe.txt", "-o", "no/such/dir/a.tif"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(
+      unwritable.err,
+      "error: pipe.txt: cannot write no/such/dir/a.tif: directory no/such/dir does not exist\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "out.tif"));
+}
+
+TEST_F(ConvertCommand, NamesFromDecodedTextFindFilesNamedInUtf8) {
+  fs::create_directories(dir.path() / "images" / "Bilder-\xC3\xBC");
+  dir.write("logo.txt", "logo\n");
+  ASSERT_EQ(run({"logo.txt", "-o", "images/Bilder-\xC3\xBC/logo.tif"}).status, 0);
+  dir.write("Anh\xC3\xA4nge.txt", "Anlage: \xC3\xA4\xC3\xB6\xC3\xBC\n");
+  dir.write("letter.txt", "Brief \xC3\xBC\n@/Bilder-\xC3\xBC/logo@/2\n%3\n");
+  const CommandOutput result = run({"letter.txt", "--markup", "--image-dir", "images", "--field",
+                                    "3=Anh\xC3\xA4nge.txt", "-o", "letter.tif"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
 }
 
 }  // namespace

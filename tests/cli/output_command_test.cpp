@@ -60,7 +60,7 @@ TEST(FailedRun, LeavesTheOlderOutputByteForByteAndNothingElse) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.cause);
-    ScratchDir dir;
+    TempDir dir;
     dir.write("good.txt", pages(3));
     dir.write("long.txt", pages(40));
     dir.write("logo.txt", "@/logo@/2\n");
@@ -82,7 +82,7 @@ TEST(FailedRun, LeavesTheOlderOutputByteForByteAndNothingElse) {
 class Interrupted : public ::testing::TestWithParam<int> {};
 
 TEST_P(Interrupted, LeavesNoPartFileAndTheOlderPagesAndExitsWith128PlusTheSignal) {
-  ScratchDir dir;
+  TempDir dir;
   dir.write("short.txt", pages(2));
   dir.write("long.txt", pages(5000));
   ASSERT_EQ(runCommand({"short.txt", "-o", "fax.png"}, dir.path()).status, 0);
@@ -114,7 +114,7 @@ mode_t kindOf(const std::string& path) {
 // Standard output, a symbolic link to a private file, a device, a FIFO and a name as long as
 // names go: each gets the fax, and no spool or temporary file is left behind.
 TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
-  ScratchDir dir;
+  TempDir dir;
   dir.write("a.txt", "text\n");
   fs::create_directory(dir.path() / "tmp");
   ASSERT_EQ(runCommand({"a.txt", "-o", "tmp/plain.tif"}, dir.path()).status, 0);
@@ -164,7 +164,7 @@ TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
 }
 
 TEST(PageFiles, SortInPageOrderAndReplaceAnEarlierLongerRun) {
-  ScratchDir dir;
+  TempDir dir;
   auto run = [&](int count) {
     dir.write("in.txt", pages(count));
     return runCommand(

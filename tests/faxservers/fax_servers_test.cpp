@@ -69,7 +69,7 @@ class FaxServers : public ::testing::Test {
     return names;
   }
 
-  ScratchDir dir;
+  TempDir dir;
 };
 
 // --- HylaFAX: tiffcheck decides whether the server sends a page as it is ----------------------
