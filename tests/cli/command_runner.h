@@ -9,6 +9,8 @@
 
 namespace pw::cli::testing {
 
+using pw::testing::TempDir;  // write() creates no folders
+
 struct CommandOutput {
   int status = -1;  ///< exit status; -1 when the child did not exit normally
   std::string out;
@@ -21,10 +23,8 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args);
 /// A program running in a child process, its output going to files.
 class CommandProcess {
  public:
-  /// Starts argv[0] (a path) in directory cwd, with environment entries ("NAME=value") added to
-  /// the test's own and standard input read from the file input.
+  /// Starts argv[0] (a path) in directory cwd, standard input reading the file input.
   CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
-                 const std::vector<std::string>& environment = {},
                  const std::string& input = "/dev/null");
   ~CommandProcess();  ///< kills a command not waited for
   CommandProcess(const CommandProcess&) = delete;
@@ -36,23 +36,19 @@ class CommandProcess {
   CommandOutput wait();
 
  private:
-  std::filesystem::path capture_;
+  TempDir capture_;
   int pid_ = -1;
   int waitStatus_ = 0;
   bool ended_ = false;
 };
 
 /// Runs the pagewright command with args in directory cwd.
-CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                         const std::vector<std::string>& environment = {});
+CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
 CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
 
 /// The bytes of a file; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
-
-/// A fresh directory, removed with its contents; write() does not create folders.
-using pw::testing::TempDir;
 
 }  // namespace pw::cli::testing

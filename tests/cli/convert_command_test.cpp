@@ -200,7 +200,7 @@ TEST_F(ConvertCommand, StandardInputAndALongParagraphLoseNothing) {
   for (int i = 0; i < 2000; ++i) paragraph += "word ";
   const std::string input = dir.write("paragraph.txt", paragraph + "END\n");
   const CommandOutput piped =
-      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), {}, input).wait();
+      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), input).wait();
   EXPECT_EQ(piped.out, "piped.tif: 2 pages\n");
   EXPECT_EQ(piped.err, "") << "no line overflows";
   ASSERT_EQ(run({"paragraph.txt", "-o", "file.tif"}).status, 0);

@@ -137,8 +137,9 @@ TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
   std::map<std::string, CommandOutput> results;
   for (const std::string& output : {std::string("-"), std::string("link.tif"),
                                     std::string("null.tif"), std::string("fifo.tif"), longName}) {
-    results[output] =
-        runCommand({"a.txt", "-o", output}, dir.path(), {"TMPDIR=" + dir.file("tmp")});
+    std::vector<std::string> argv = commandLine({"a.txt", "-o", output});
+    argv.insert(argv.begin(), {"/usr/bin/env", "TMPDIR=" + dir.file("tmp")});
+    results[output] = runProgram(argv, dir.path());
     EXPECT_EQ(results[output].status, 0) << output << ": " << results[output].err;
   }
   EXPECT_TRUE(results["-"].out == fax);
