@@ -23,8 +23,9 @@ void* malloc(size_t size) {
 }
 
 void* calloc(size_t count, size_t size) {
-  if (size != 0 && count > SIZE_MAX / size) return refused(SIZE_MAX) ? NULL : NULL;
-  return refused(count * size) ? NULL : __libc_calloc(count, size);
+  /* An overflowing product is refused like any allocation too large. */
+  const size_t total = size != 0 && count > SIZE_MAX / size ? SIZE_MAX : count * size;
+  return refused(total) ? NULL : __libc_calloc(count, size);
 }
 
 void* realloc(void* block, size_t size) {

@@ -69,56 +69,35 @@ TEST(Utf8Check, RefusesWhatIsNoUtf8) {
   }
 }
 
-TEST(Transcoder, UnknownEncodingIsReported) {
-  std::string error;
-  EXPECT_FALSE(Transcoder::open("no-such-encoding", "WINDOWS-1252", &error));
-  EXPECT_THAT(error, HasSubstr("no-such-encoding"));
-}
-
-TEST(Transcoder, EveryCharacterSetNamedHasACodePageIconvKnows) {
-  for (const uint8_t charSet : {0, 161, 162, 177, 178, 186, 204, 222, 238}) {
-    std::string error;
-    EXPECT_TRUE(Transcoder::open("UTF-8", pwCharSetCodePage(charSet), &error)) << error;
-  }
-}
-
+// Line-list layout: each line ends in NUL, an empty line ends the list, so a blank line inside
+// a value is a space and trailing ones go; JSON numbers are text; a later value wins.
 TEST(JobFieldSet, WritesTheLineListLayout) {
-  JobFieldSet fields;
-  ASSERT_TRUE(fields.set("ToName", {"Ann", "Lee"}));
-  const JobFields& view = fields.view();
-  const int index = pwFieldIndex("ToName");
-  EXPECT_EQ(std::string(view.entries[index], 9), std::string("Ann\0Lee\0\0", 9));
-  EXPECT_EQ(view.entries[pwFieldIndex("FromName")], nullptr);
-}
-
-TEST(JobFieldSet, BlankLinesInsideAValueDoNotEndIt) {
-  JobFieldSet fields;
-  ASSERT_TRUE(fields.set("0", {"one", "", "three", "", ""}));
-  const char* entry = fields.view().entries[0];
-  EXPECT_EQ(std::string(entry, 13), std::string("one\0 \0three\0\0", 13));
-}
-
-TEST(JobFieldSet, SplitsValuesAtLineBreaks) {
-  EXPECT_THAT(splitLines("a\r\nb\nc"), ElementsAre("a", "b", "c"));
-  EXPECT_THAT(splitLines(""), ElementsAre(""));
-}
-
-TEST(JobFieldSet, JsonNumbersAreTextAndLaterValuesWin) {
-  JobFieldSet fields;
-  ASSERT_EQ(fields.loadJsonText(R"({"Pages": 3, "0": ["a", 2]})", "job"), "");
-  ASSERT_EQ(fields.setFromArgument("Pages=4=four"), "");
-  const JobFields& view = fields.view();
-  EXPECT_STREQ(view.entries[pwFieldIndex("Pages")], "4=four");
-  EXPECT_EQ(std::string(view.entries[0], 5), std::string("a\0"
-                                                         "2\0\0",
-                                                         5));
-}
-
-TEST(JobFieldSet, EmptyStringIsAnEmptyList) {
-  JobFieldSet fields;
-  ASSERT_EQ(fields.setFromArgument("Subject="), "");
-  EXPECT_EQ(fields.view().entries[pwFieldIndex("Subject")][0], '\0');
-  EXPECT_FALSE(fields.empty());
+  const struct {
+    const char* json;
+    const char* argument;
+    const char* field;
+    std::string layout;
+  } cases[] = {
+      {"{}", "ToName=Ann\nLee", "ToName", std::string("Ann\0Lee\0\0", 9)},
+      {"{}", "0=one\n\nthree\n\n", "0", std::string("one\0 \0three\0\0", 13)},
+      {"{}", "0=a\r\nb\nc", "0", std::string("a\0b\0c\0\0", 7)},
+      {"{}", "Subject=", "Subject", std::string("\0", 1)},
+      {R"({"Pages": 3})", "Pages=4=four", "Pages", std::string("4=four\0\0", 8)},
+      {R"({"0": ["a", 2]})", "ToName=x", "0",
+       std::string("a\0"
+                   "2\0\0",
+                   5)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument);
+    JobFieldSet fields;
+    ASSERT_EQ(fields.loadJsonText(c.json, "job"), "");
+    ASSERT_EQ(fields.setFromArgument(c.argument), "");
+    EXPECT_FALSE(fields.empty());
+    const JobFields& view = fields.view();
+    EXPECT_EQ(std::string(view.entries[pwFieldIndex(c.field)], c.layout.size()), c.layout);
+    EXPECT_EQ(view.entries[pwFieldIndex("FromName")], nullptr);
+  }
 }
 
 std::optional<ConvertOptions> parsed(std::vector<const char*> args) {
@@ -168,17 +147,28 @@ TEST(ConvertOptions, RefuseValuesNoFaxLineHas) {
   for (const auto& args : refused) EXPECT_FALSE(parsed(args)) << ::testing::PrintToString(args);
 }
 
-TEST(OutputPlan, SingleInputTakesTheFormatOfItsOutput) {
-  const OutputPlan plan = planOutputs({"a.txt"}, "x/a.PDF", std::nullopt);
-  EXPECT_EQ(plan.error, "");
-  EXPECT_EQ(plan.format, PW_FAX_FORMAT_PDF);
-  EXPECT_THAT(plan.outputs, ElementsAre("x/a.PDF"));
-}
-
-TEST(OutputPlan, SeveralInputsGoIntoTheDirectory) {
-  const OutputPlan plan = planOutputs({"in/a.txt", "b"}, "out", PW_FAX_FORMAT_PNG);
-  EXPECT_TRUE(plan.createDirectory);
-  EXPECT_THAT(plan.outputs, ElementsAre("out/a.png", "out/b.png"));
+TEST(OutputPlan, NamesAnOutputForEachInput) {
+  const struct {
+    std::vector<std::string> inputs;
+    const char* output;
+    std::optional<uint32_t> format;
+    uint32_t planned;
+    std::vector<std::string> outputs;
+  } cases[] = {
+      {{"a.txt"}, "x/a.PDF", std::nullopt, PW_FAX_FORMAT_PDF, {"x/a.PDF"}},
+      {{"sub/memo.txt"}, "", std::nullopt, PW_FAX_FORMAT_TIFF, {"sub/memo.tif"}},
+      {{"sub/memo.txt"}, "", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"sub/memo"}},
+      {{"a.txt"}, "spool/a.tif", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"spool/a.tif"}},
+      {{"in/a.txt", "b"}, "out", PW_FAX_FORMAT_PNG, PW_FAX_FORMAT_PNG, {"out/a.png", "out/b.png"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.outputs[0]);
+    const OutputPlan plan = planOutputs(c.inputs, c.output, c.format);
+    EXPECT_EQ(plan.error, "");
+    EXPECT_EQ(plan.format, c.planned);
+    EXPECT_EQ(plan.outputs, c.outputs);
+    EXPECT_EQ(plan.createDirectory, c.inputs.size() > 1);
+  }
 }
 
 }  // namespace

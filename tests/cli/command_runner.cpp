@@ -7,10 +7,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 extern char** environ;
 
@@ -18,33 +16,11 @@ namespace pw::cli::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string readAll(const fs::path& path) {
+std::string readFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-}  // namespace
-
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "pagewright-cli-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::string ScratchDir::write(const std::string& name, const std::string& bytes) const {
-  const fs::path path = path_ / name;
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path.string();
 }
 
 std::vector<std::string> commandLine(const std::vector<std::string>& args) {
@@ -53,32 +29,19 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args) {
   return argv;
 }
 
-CommandProcess::CommandProcess(std::vector<std::string> argvStrings, const fs::path& cwd,
-                               const std::vector<std::string>& environment,
+CommandProcess::CommandProcess(std::vector<std::string> args, const fs::path& cwd,
                                const std::string& input) {
-  // Output goes to files rather than pipes, so a chatty child can never block on a full pipe.
-  std::string pattern = (fs::temp_directory_path() / "pagewright-run-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  capture_ = pattern;
-  const std::string outPath = (capture_ / "stdout").string();
-  const std::string errPath = (capture_ / "stderr").string();
-
   std::vector<char*> argv;
-  for (std::string& arg : argvStrings) argv.push_back(arg.data());
+  for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  std::vector<std::string> envStrings = environment;
-  for (char** entry = environ; *entry; ++entry) envStrings.emplace_back(*entry);
-  std::vector<char*> envp;
-  for (std::string& entry : envStrings) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
+  // Output goes to files rather than pipes, so a chatty child can never block on a full pipe.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, capture_.file("out").c_str(),
+                                   O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, capture_.file("err").c_str(),
+                                   O_WRONLY | O_CREAT, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   // The command meets the signals as a shell would start it, whatever the test runner ignores.
   posix_spawnattr_t attributes;
@@ -92,7 +55,7 @@ CommandProcess::CommandProcess(std::vector<std::string> argvStrings, const fs::p
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+  const int spawned = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned == 0) pid_ = child;
@@ -103,8 +66,6 @@ CommandProcess::~CommandProcess() {
     kill(pid_, SIGKILL);
     (void)wait();
   }
-  std::error_code ignored;
-  fs::remove_all(capture_, ignored);
 }
 
 bool CommandProcess::running() {
@@ -122,15 +83,14 @@ CommandOutput CommandProcess::wait() {
     }
     ended_ = true;
     if (WIFEXITED(waitStatus_)) result.status = WEXITSTATUS(waitStatus_);
-    result.out = readAll(capture_ / "stdout");
-    result.err = readAll(capture_ / "stderr");
+    result.out = readFile(capture_.file("out"));
+    result.err = readFile(capture_.file("err"));
   }
   return result;
 }
 
-CommandOutput runCommand(const std::vector<std::string>& args, const fs::path& cwd,
-                         const std::vector<std::string>& environment) {
-  return CommandProcess(commandLine(args), cwd, environment).wait();
+CommandOutput runCommand(const std::vector<std::string>& args, const fs::path& cwd) {
+  return CommandProcess(commandLine(args), cwd).wait();
 }
 
 CommandOutput runProgram(std::vector<std::string> argv, const fs::path& cwd) {

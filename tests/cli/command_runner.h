@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+
 namespace pw::cli::testing {
+
+using pw::testing::TempDir;  // write() creates no folders
 
 struct CommandOutput {
   int status = -1;  ///< exit status; -1 when the child did not exit normally
@@ -19,49 +23,32 @@ std::vector<std::string> commandLine(const std::vector<std::string>& args);
 /// A program running in a child process, its output going to files.
 class CommandProcess {
  public:
-  /// Starts argv[0] (a path) with the arguments after it in directory cwd; environment entries
-  /// ("NAME=value") are added to the test's own; standard input reads the file input.
+  /// Starts argv[0] (a path) in directory cwd, standard input reading the file input.
   CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
-                 const std::vector<std::string>& environment = {},
                  const std::string& input = "/dev/null");
   ~CommandProcess();  ///< kills a command not waited for
   CommandProcess(const CommandProcess&) = delete;
   CommandProcess& operator=(const CommandProcess&) = delete;
 
   int pid() const { return pid_; }
-  /// Whether the command is still running.
   bool running();
   /// Waits for the command's end and returns what it printed.
   CommandOutput wait();
 
  private:
-  std::filesystem::path capture_;
+  TempDir capture_;
   int pid_ = -1;
   int waitStatus_ = 0;
   bool ended_ = false;
 };
 
 /// Runs the pagewright command with args in directory cwd.
-CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                         const std::vector<std::string>& environment = {});
+CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
 CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
 
-/// A fresh directory that is removed with its contents.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  std::string write(const std::string& name, const std::string& bytes) const;
-
- private:
-  std::filesystem::path path_;
-};
+/// The bytes of a file; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
 
 }  // namespace pw::cli::testing

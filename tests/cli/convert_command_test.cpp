@@ -1,5 +1,8 @@
-// The converter run as a user runs it: outputs read back, fields reaching the page, usage errors,
-// failed conversions and batches.
+// The converter run as a user runs it: each output format, job fields, encodings, standard input,
+// usage errors, batches, and untrusted input: --confine keeps markup inside the directories given,
+// and failures name the file and their real cause.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,9 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
-// About 70 lines fit an A4 page at 10 pt, so this needs three pages.
+// About 100 lines fit an A4 page at 10 pt, so this needs two pages.
 std::string lines(int count) {
   std::string text;
   for (int i = 1; i <= count; ++i) text += "line " + std::to_string(i) + "\n";
@@ -25,194 +27,106 @@ std::string lines(int count) {
 class ConvertCommand : public ::testing::Test {
  protected:
   CommandOutput run(const std::vector<std::string>& args) { return runCommand(args, dir.path()); }
+  void convert(const std::vector<std::string>& args) {
+    const CommandOutput result = run(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+  }
   bool exists(const std::string& name) const { return fs::exists(dir.path() / name); }
+  // The converter writes the same TIFF bytes for the same pixels.
+  std::string bytes(const std::string& name) const { return readFile(dir.path() / name); }
 
-  ScratchDir dir;
+  TempDir dir;
 };
-
-// --- one conversion per output format --------------------------------------------------------
 
 TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrinted) {
   dir.write("long.txt", lines(150));
-  const CommandOutput result = run({"long.txt", "-o", "long.tif"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  const int pages = tiffPageCount(dir.file("long.tif"));
-  EXPECT_GE(pages, 2);
-  EXPECT_EQ(result.out, "long.tif: " + std::to_string(pages) + " pages\n");
+  const CommandOutput tiff = run({"long.txt", "-o", "long.tif"});
+  EXPECT_EQ(tiff.out, "long.tif: 2 pages\n") << tiff.err;
+  EXPECT_EQ(tiffPageCount(dir.file("long.tif")), 2);
   EXPECT_EQ(tiffTag16(dir.file("long.tif"), TIFFTAG_COMPRESSION), COMPRESSION_CCITTFAX3);
-
-  ASSERT_EQ(run({"long.txt", "-o", "long.pdf"}).status, 0);
-  EXPECT_EQ(pdfPageCount(dir.file("long.pdf")), pages);
-  ASSERT_EQ(run({"long.txt", "-o", "long.png"}).status, 0);
-  EXPECT_TRUE(exists("long-001.png"));
-  EXPECT_TRUE(exists("long-00" + std::to_string(pages) + ".png"));
-  EXPECT_FALSE(exists("long-00" + std::to_string(pages + 1) + ".png"));
+  // --format names what the extension does not.
+  ASSERT_EQ(run({"long.txt", "-o", "long.fax", "--format", "pdf"}).status, 0);
+  EXPECT_EQ(runProgram({"/usr/bin/qpdf", "--show-npages", "long.fax"}, dir.path()).out, "2\n");
+  EXPECT_EQ(run({"long.txt", "-o", "long.png"}).out, "long-001.png ... long-002.png: 2 pages\n");
+  EXPECT_TRUE(exists("long-002.png"));
   EXPECT_FALSE(exists("long.png"));
+  // Raw G3 pages are named after the output as given, as faxspool asks with -n.
+  fs::create_directory(dir.path() / "spool");
+  EXPECT_EQ(run({"long.txt", "--format", "G3", "-o", "spool/i-", "-n"}).out,
+            "spool/i-.001 ... spool/i-.002: 2 pages\n");
+  EXPECT_TRUE(exists("spool/i-.002"));
+  EXPECT_FALSE(exists("spool/i-.003"));
+  EXPECT_FALSE(exists("spool/i-"));
 }
 
-TEST_F(ConvertCommand, RawG3PagesAreNamedAfterTheOutputOrTheInput) {
-  dir.write("long.txt", lines(150));
-  std::filesystem::create_directory(dir.path() / "spool");
-  const CommandOutput result = run({"long.txt", "--format", "G3", "-o", "spool/i-0000-", "-n"});
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_TRUE(exists("spool/i-0000-.001"));
-  EXPECT_TRUE(exists("spool/i-0000-.002"));
-  EXPECT_FALSE(exists("spool/i-0000-.003"));
-  EXPECT_FALSE(exists("spool/i-0000-"));
-  ASSERT_EQ(run({"long.txt", "--format", "g3"}).status, 0);
-  EXPECT_TRUE(exists("long.002"));
-}
-
-TEST_F(ConvertCommand, FormatOptionOverridesAMissingExtension) {
-  dir.write("a.txt", "text\n");
-  ASSERT_EQ(run({"a.txt", "-o", "a.fax", "--format", "tiff"}).status, 0);
-  EXPECT_EQ(tiffPageCount(dir.file("a.fax")), 1);
-}
-
-TEST_F(ConvertCommand, DeviceOptionsReachTheFile) {
-  dir.write("a.txt", "text\n");
-  ASSERT_EQ(run({"a.txt", "-o", "a.tif", "--compression", "g4", "--resolution", "normal", "--paper",
-                 "letter"})
-                .status,
-            0);
-  EXPECT_EQ(tiffTag16(dir.file("a.tif"), TIFFTAG_COMPRESSION), COMPRESSION_CCITTFAX4);
-  EXPECT_EQ(runCommand({"check", "a.tif"}, dir.path()).status, 0);
-}
-
-TEST_F(ConvertCommand, DefaultOutputSitsBesideTheInput) {
-  dir.write("sub/memo.txt", "text\n");
-  ASSERT_EQ(run({"sub/memo.txt"}).status, 0);
-  EXPECT_TRUE(exists("sub/memo.tif"));
-}
-
-// --- job fields -----------------------------------------------------------------------------
-
-TEST_F(ConvertCommand, FieldFromTheCommandLineReachesThePage) {
-  dir.write("cover.txt", "To: <ToName>\n");
-  ASSERT_EQ(run({"cover.txt", "-o", "empty.tif", "--markup"}).status, 0);
-  ASSERT_EQ(run({"cover.txt", "-o", "filled.tif", "--markup", "--field", "ToName=Ann Lee"}).status,
-            0);
-  EXPECT_GT(tiffBlackPixels(dir.file("filled.tif")), tiffBlackPixels(dir.file("empty.tif")));
-}
-
-TEST_F(ConvertCommand, JsonFieldsDrawTheSameAsCommandLineFields) {
+// JSON values draw as the same values given with --field, which wins over the file.
+TEST_F(ConvertCommand, JobFieldsReachThePageAndTheCommandLineWins) {
   dir.write("cover.txt", "To: <ToName>\n<Subject>\n%0\n");
-  dir.write("job.json", R"({"ToName": "Ann Lee", "Subject": "Order", "0": ["one", "two"]})");
-  ASSERT_EQ(run({"cover.txt", "-o", "json.tif", "--markup", "--fields", "job.json"}).status, 0);
-  ASSERT_EQ(run({"cover.txt", "-o", "args.tif", "--markup", "--field", "ToName=Ann Lee", "--field",
-                 "Subject=Order", "--field", "0=one\ntwo"})
-                .status,
-            0);
-  EXPECT_EQ(tiffBlackPixels(dir.file("json.tif")), tiffBlackPixels(dir.file("args.tif")));
-}
+  dir.write("job.json", R"({"ToName": "A much longer name", "Subject": "Order", "0": ["a", "b"]})");
+  convert({"cover.txt", "-o", "none.tif", "--markup"});
+  convert({"cover.txt", "-o", "json.tif", "--markup", "--fields", "job.json", "--field",
+           "ToName=Ann Lee"});
+  convert({"cover.txt", "-o", "args.tif", "--markup", "--field", "ToName=Ann Lee", "--field",
+           "Subject=Order", "--field", "0=a\nb"});
+  EXPECT_TRUE(bytes("json.tif") == bytes("args.tif"));
+  EXPECT_FALSE(bytes("none.tif") == bytes("args.tif"));
 
-TEST_F(ConvertCommand, CommandLineFieldWinsOverJson) {
-  dir.write("cover.txt", "<ToName>\n");
-  dir.write("job.json", R"({"ToName": "A much longer name from the file"})");
-  ASSERT_EQ(
-      run({"cover.txt", "-o", "a.tif", "--markup", "--fields", "job.json", "--field", "ToName=Al"})
-          .status,
-      0);
-  ASSERT_EQ(run({"cover.txt", "-o", "b.tif", "--markup", "--field", "ToName=Al"}).status, 0);
-  EXPECT_EQ(tiffBlackPixels(dir.file("a.tif")), tiffBlackPixels(dir.file("b.tif")));
-}
-
-TEST_F(ConvertCommand, ExampleCoverSheetRendersWithItsJob) {
   const std::string examples = PAGEWRIGHT_EXAMPLES;
-  const CommandOutput result = run(
+  const CommandOutput example = run(
       {examples + "/cover.txt", "--markup", "--fields", examples + "/job.json", "-o", "cover.tif"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(example.status, 0);
+  EXPECT_EQ(example.err, "");
 }
-
-// --- usage errors: exit status 2 and a message naming the problem ---------------------------
 
 TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
   dir.write("a.txt", "text\n");
-  struct Case {
-    std::vector<std::string> args;
-    const char* named;  // "": only the status is checked
+  fs::create_directory(dir.path() / "x");
+  fs::create_directory(dir.path() / "y");
+  dir.write("x/memo.txt", "one\n");
+  dir.write("y/memo.txt", "two\n");
+  dir.write("syntax.json", "{\"ToName\": \"Ann\",\n}");
+  dir.write("typo.json", R"({"ToName": "Ann", "ToNmae": "Lee"})");
+  dir.write("object.json", R"({"ToName": {"first": "Ann"}})");
+  dir.write("nested.json", R"({"0": ["ok", ["nested"]]})");
+  dir.write("array.json", R"(["ToName"])");
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"a.txt", "--frobnicate"}, "--frobnicate"},
+      {{"a.txt", "--resolution", "superfine"}, ""},
+      {{"a.txt", "--paper", "a5"}, ""},
+      {{"a.txt", "--paper", "215x0"}, ""},
+      {{"a.txt", "--charset", "klingon"}, ""},
+      {{"a.txt", "--size", "0"}, ""},
+      {{"a.txt", "-j", "0"}, ""},
+      {{"a.txt", "--quiet", "--verbose"}, ""},
+      {{"a.txt", "--margin-left", "150", "--margin-right", "60"}, "margins"},
+      {{"a.txt", "--encoding", "no-such-encoding"}, "no-such-encoding"},
+      {{"a.txt", "--field", "Nobody=x"}, "'Nobody'"},
+      {{"a.txt", "--field", "11=x"}, ""},
+      {{"a.txt", "--field", "ToName"}, ""},
+      {{"a.txt", "--fields", "syntax.json"}, "syntax.json: parse error at line 2"},
+      {{"a.txt", "--fields", "typo.json"}, "'ToNmae'"},
+      {{"a.txt", "--fields", "object.json"}, "field 'ToName' is a"},
+      {{"a.txt", "--fields", "nested.json"}, "field '0' holds"},
+      {{"a.txt", "--fields", "array.json"}, "expected an object"},
+      {{"a.txt", "--confine", "missing"}, ""},
+      {{"a.txt", "-o", "a.pdf", "--format", "png"}, ""},
+      {{"a.txt", "-o", "a.doc"}, ""},
+      {{"a.txt", "-o", "-", "--format", "png"}, "standard output takes one file"},
+      {{"a.txt", "a.txt", "-o", "-"}, "single input"},
+      {{"-"}, "with -o naming the output"},
+      {{"x/memo.txt", "y/memo.txt", "-o", "out"}, "would both write"},
+      {{"a.txt", "--format", "g3", "--compression", "g4"}, "1-D"},
+      {{"check", "absent.tif"}, "absent.tif"},
   };
-  const Case cases[] = {
-      {{"--frobnicate"}, "--frobnicate"},
-      {{"--resolution", "superfine"}, ""},
-      {{"--paper", "a5"}, ""},
-      {{"--paper", "215x0"}, ""},
-      {{"--charset", "klingon"}, ""},
-      {{"--size", "0"}, ""},
-      {{"-j", "0"}, ""},
-      {{"--quiet", "--verbose"}, ""},
-      {{"--margin-left", "150", "--margin-right", "60"}, "margins"},
-      {{"--encoding", "no-such-encoding"}, "no-such-encoding"},
-      {{"--field", "Nobody=x"}, "'Nobody'"},
-      {{"--field", "11=x"}, ""},
-      {{"--field", "ToName"}, ""},
-      {{"-o", "a.pdf", "--format", "png"}, ""},
-      {{"-o", "a.doc"}, ""},
-      {{"-o", "-", "--format", "png"}, "standard output takes one file"},
-      {{"a.txt", "-o", "-"}, "single input"},
-      {{"--format", "g3", "--compression", "g4"}, "1-D"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.args));
-    std::vector<std::string> args = {"a.txt"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+  for (const auto& [args, named] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
     const CommandOutput result = run(args);
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, HasSubstr(c.named));
+    EXPECT_THAT(result.err, HasSubstr(named));
   }
   EXPECT_FALSE(exists("a.pdf"));
   EXPECT_FALSE(exists("a.tif"));
 }
-
-TEST_F(ConvertCommand, BadJsonGivesTheParserPosition) {
-  dir.write("a.txt", "text\n");
-  dir.write("job.json", "{\"ToName\": \"Ann\",\n}");
-  const CommandOutput result = run({"a.txt", "--fields", "job.json"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_THAT(result.err, HasSubstr("job.json: parse error at line 2"));
-}
-
-TEST_F(ConvertCommand, UnknownJsonKeyIsNamed) {
-  dir.write("a.txt", "text\n");
-  dir.write("job.json", R"({"ToName": "Ann", "ToNmae": "Lee"})");
-  const CommandOutput result = run({"a.txt", "--fields", "job.json"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_THAT(result.err, HasSubstr("'ToNmae'"));
-  EXPECT_FALSE(exists("a.tif"));
-}
-
-TEST_F(ConvertCommand, JsonValuesOfTheWrongShapeAreNamed) {
-  dir.write("a.txt", "text\n");
-  dir.write("object.json", R"({"ToName": {"first": "Ann"}})");
-  dir.write("nested.json", R"({"0": ["ok", ["nested"]]})");
-  dir.write("array.json", R"(["ToName"])");
-  EXPECT_THAT(run({"a.txt", "--fields", "object.json"}).err, HasSubstr("field 'ToName' is a"));
-  EXPECT_THAT(run({"a.txt", "--fields", "nested.json"}).err, HasSubstr("field '0' holds"));
-  EXPECT_THAT(run({"a.txt", "--fields", "array.json"}).err, HasSubstr("expected an object"));
-}
-
-// --- failed conversions: exit status 1, the cause, and no output ----------------------------
-
-TEST_F(ConvertCommand, MissingInputSaysWhyAndLeavesNoOutput) {
-  const CommandOutput result = run({"absent.txt", "-o", "absent.tif"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, HasSubstr("error 28020: Cannot open absent.txt"));
-  EXPECT_THAT(result.err, HasSubstr("No such file or directory"));
-  EXPECT_EQ(result.out, "");
-  EXPECT_FALSE(exists("absent.tif"));
-}
-
-TEST_F(ConvertCommand, UnwritableDestinationFailsWithoutOutput) {
-  dir.write("a.txt", "text\n");
-  const CommandOutput result = run({"a.txt", "-o", "no/such/dir/a.tif"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err,
-            "error: a.txt: cannot write no/such/dir/a.tif: directory no/such/dir does "
-            "not exist\n");
-}
-
-// --- batches --------------------------------------------------------------------------------
 
 TEST_F(ConvertCommand, BatchConvertsTheGoodInputsAndNamesTheBadOne) {
   dir.write("a.txt", "first\n");
@@ -222,42 +136,19 @@ TEST_F(ConvertCommand, BatchConvertsTheGoodInputsAndNamesTheBadOne) {
       run({"a.txt", "missing.txt", "c.txt", "d.txt", "-o", "out", "-j", "3"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(tiffPageCount(dir.file("out/a.tif")), 1);
-  EXPECT_GE(tiffPageCount(dir.file("out/c.tif")), 2);
+  EXPECT_EQ(tiffPageCount(dir.file("out/c.tif")), 2);
   EXPECT_EQ(tiffPageCount(dir.file("out/d.tif")), 1);
-  EXPECT_FALSE(exists("out/missing.tif"));
-  EXPECT_THAT(result.err, HasSubstr("converted 3 of 4 files"));
-  EXPECT_THAT(result.err, HasSubstr("failed: missing.txt"));
-  EXPECT_THAT(result.out, HasSubstr("out/c.tif: "));
-  EXPECT_THAT(result.err, Not(HasSubstr("\r"))) << "no progress bar off a terminal";
+  EXPECT_THAT(result.out, HasSubstr("out/c.tif: 2 pages\n"));
+  EXPECT_THAT(result.err, HasSubstr("\nconverted 3 of 4 files, 4 pages; failed: missing.txt\n"));
+  EXPECT_THAT(result.err, ::testing::Not(HasSubstr("\r"))) << "no progress bar off a terminal";
 }
-
-TEST_F(ConvertCommand, BatchOfGoodInputsSucceeds) {
-  for (int i = 0; i < 6; ++i) dir.write("in" + std::to_string(i) + ".txt", lines(40));
-  const CommandOutput result = run({"in0.txt", "in1.txt", "in2.txt", "in3.txt", "in4.txt",
-                                    "in5.txt", "-o", "pdfs/", "--format", "pdf", "-j", "4"});
-  EXPECT_EQ(result.status, 0) << result.err;
-  for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(pdfPageCount(dir.file("pdfs/in" + std::to_string(i) + ".pdf")), 1);
-}
-
-TEST_F(ConvertCommand, BatchInputsWithTheSameNameAreRejected) {
-  dir.write("x/memo.txt", "one\n");
-  dir.write("y/memo.txt", "two\n");
-  const CommandOutput result = run({"x/memo.txt", "y/memo.txt", "-o", "out"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_THAT(result.err, HasSubstr("would both write"));
-}
-
-// --- encoding and output levels -------------------------------------------------------------
 
 // Six lines with characters beyond ASCII; in UTF-16 the quotation marks hold the byte 0x1C, a
 // page end when read as bytes.
-std::u16string sixLines() {
-  return u"Gr\u00FC\u00DFe aus K\u00F6ln\n\u201CZitat\u201D \u2013 5 "
-         u"\u20AC\nzwei\ndrei\nvier\nf\u00FCnf\n";
-}
-
-std::string utf16(const std::u16string& text, bool bigEndian) {
+std::string utf16(bool bigEndian) {
+  const std::u16string text =
+      u"Gr\u00FC\u00DFe aus K\u00F6ln\n\u201CZitat\u201D \u2013 5 \u20AC\nzwei\ndrei\nvier\n"
+      u"f\u00FCnf\n";
   std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
   for (const char16_t unit : text) {
     const char high = static_cast<char>(unit >> 8);
@@ -276,30 +167,26 @@ TEST_F(ConvertCommand, EveryEncodingIsReadRightWithoutOptions) {
       "Gr\xFC\xDF"
       "e aus K\xF6ln\n\x93Zitat\x94 \x96 5 \x80\nzwei\ndrei\nvier\nf\xFCnf\n";
   dir.write("reference.txt", cp1252);
-  ASSERT_EQ(run({"reference.txt", "-o", "reference.tif", "--encoding", "cp1252"}).status, 0);
-  const long reference = tiffBlackPixels(dir.file("reference.tif"));
+  convert({"reference.txt", "-o", "reference.tif", "--encoding", "cp1252"});
   struct Case {
     const char* name;
     std::string bytes;
     const char* encoding;  // the same text read with this named
   };
   const Case cases[] = {
-      {"utf8.txt", utf8, "utf-8"},
-      {"bom.txt", "\xEF\xBB\xBF" + utf8, "utf-8"},
-      {"le.txt", utf16(sixLines(), false), "utf-16"},
-      {"be.txt", utf16(sixLines(), true), "utf-16"},
+      {"utf8.txt", utf8, "utf-8"},        {"bom.txt", "\xEF\xBB\xBF" + utf8, "utf-8"},
+      {"le.txt", utf16(false), "utf-16"}, {"be.txt", utf16(true), "utf-16"},
       {"cp1252.txt", cp1252, "cp1252"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dir.write(c.name, c.bytes);
     const CommandOutput detected = run({c.name, "-o", "detected.tif"});
-    ASSERT_EQ(detected.status, 0) << detected.err;
+    EXPECT_EQ(detected.out, "detected.tif: 1 page\n");
     EXPECT_EQ(detected.err, "");
-    EXPECT_THAT(detected.out, HasSubstr(": 1 page\n"));
-    EXPECT_EQ(tiffBlackPixels(dir.file("detected.tif")), reference);
-    ASSERT_EQ(run({c.name, "-o", "named.tif", "--encoding", c.encoding}).status, 0);
-    EXPECT_EQ(tiffBlackPixels(dir.file("named.tif")), reference);
+    EXPECT_TRUE(bytes("detected.tif") == bytes("reference.tif"));
+    convert({c.name, "-o", "named.tif", "--encoding", c.encoding});
+    EXPECT_TRUE(bytes("named.tif") == bytes("reference.tif"));
   }
   // What the code page lacks is counted once for the file.
   dir.write("arrows.txt", utf8 + "\xE2\x86\x92 \xE2\x86\x92\n");
@@ -313,39 +200,97 @@ TEST_F(ConvertCommand, StandardInputAndALongParagraphLoseNothing) {
   for (int i = 0; i < 2000; ++i) paragraph += "word ";
   const std::string input = dir.write("paragraph.txt", paragraph + "END\n");
   const CommandOutput piped =
-      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), {}, input).wait();
-  ASSERT_EQ(piped.status, 0) << piped.err;
+      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), input).wait();
   EXPECT_EQ(piped.out, "piped.tif: 2 pages\n");
   EXPECT_EQ(piped.err, "") << "no line overflows";
-  ASSERT_EQ(run({"paragraph.txt", "-o", "file.tif"}).status, 0);
-  EXPECT_EQ(tiffBlackPixels(dir.file("piped.tif")), tiffBlackPixels(dir.file("file.tif")));
-  EXPECT_EQ(run({"-"}).status, 2) << "standard input needs an output name";
+  convert({"paragraph.txt", "-o", "file.tif"});
+  EXPECT_TRUE(bytes("piped.tif") == bytes("file.tif"));
 }
 
 TEST_F(ConvertCommand, AFontThatIsNotInstalledIsNamedWithItsStandIn) {
   dir.write("a.txt", "text\n");
-  const CommandOutput result = run({"a.txt", "--font", "Liberaton Mono", "-o", "a.tif"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(result.err, HasSubstr("warning: font Liberaton Mono is not installed; drawing with"));
+  EXPECT_THAT(run({"a.txt", "--font", "Liberaton Mono", "-o", "a.tif"}).err,
+              HasSubstr("warning: font Liberaton Mono is not installed; drawing with"));
   EXPECT_EQ(run({"a.txt", "--font", "liberation mono", "-o", "a.tif"}).err, "");
 }
 
-TEST_F(ConvertCommand, QuietPrintsNothingOnSuccess) {
-  dir.write("a.txt", "text\n");
-  const CommandOutput result = run({"a.txt", "-q"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "");
-}
-
-TEST_F(ConvertCommand, VersionAndHelp) {
-  const CommandOutput version = run({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "pagewright 0.1.0");
+TEST_F(ConvertCommand, QuietVersionAndHelp) {
+  fs::create_directory(dir.path() / "sub");
+  dir.write("sub/a.txt", "text\n");
+  const CommandOutput quiet = run({"sub/a.txt", "-q"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out + quiet.err, "");
+  EXPECT_EQ(tiffPageCount(dir.file("sub/a.tif")), 1) << "written beside the input";
+  EXPECT_THAT(run({"--version"}).out, ::testing::StartsWith("pagewright "));
   const CommandOutput help = run({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_THAT(help.out, HasSubstr("--compression"));
-  EXPECT_THAT(help.out, HasSubstr("=fine"));
+  for (const char* part : {"--compression", "=fine", "--confine", "mail-to-fax"}) {
+    EXPECT_THAT(help.out, HasSubstr(part));
+  }
+}
+
+// --- untrusted input ---------------------------------------------------------------------
+
+TEST_F(ConvertCommand, ConfineRefusesInsertsFromElsewhere) {
+  fs::create_directory(dir.path() / "job");
+  dir.write("job/cover.txt", "cover text\n");
+  dir.write("secret.txt", "secret\n");
+  dir.write("letter.txt", "%3\n");
+  convert({"--markup", "--confine", "job", "--field", "3=" + dir.file("job/cover.txt"),
+           "letter.txt", "-o", "a.tif"});
+  const CommandOutput outside = run({"--markup", "--confine", "job", "--field",
+                                     "3=job/../secret.txt", "letter.txt", "-o", "b.tif"});
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_THAT(outside.err, HasSubstr("Cannot open job/../secret.txt: Permission denied"));
+  EXPECT_FALSE(fs::exists(dir.path() / "b.tif"));
+  // Without --confine the same reference is read.
+  convert({"--markup", "--field", "3=job/../secret.txt", "letter.txt", "-o", "c.tif"});
+}
+
+// Exit status 1, the file and the cause named, and no output.
+TEST_F(ConvertCommand, FailuresNameTheFileAndTheRealCause) {
+  fs::create_directory(dir.path() / "folder");
+  fs::create_directory(dir.path() / "images");
+  ASSERT_EQ(mkfifo(dir.file("images/pipe.tif").c_str(), 0600), 0);
+  dir.write("images/broken.tif", "II*\0 not really");
+  dir.write("pipe.txt", "@/pipe@/2\n");
+  dir.write("broken.txt", "@/broken@/2\n");
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"absent.txt"}, "error 28020: Cannot open absent.txt: No such file or directory\n"},
+      {{"folder"}, "Cannot open folder: Is a directory"},
+      {{"/dev/zero", "--max-input", "1M"}, "exceeds the limit of 1048576 bytes (--max-input)"},
+      {{"pipe.txt", "--markup", "--image-dir", "images"},
+       "Cannot open images/pipe.tif: Not a regular file"},
+      {{"broken.txt", "--markup", "--image-dir", "images"},
+       "images/broken.tif to bitmap: Unknown or damaged file format"},
+  };
+  for (auto [args, says] : cases) {
+    SCOPED_TRACE(says);
+    args.insert(args.end(), {"-o", "out.tif"});
+    const CommandOutput result = run(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr(says));
+    EXPECT_EQ(result.out, "");
+  }
+  // One cause, naming the output.
+  const CommandOutput unwritable = run({"pipe.txt", "-o", "no/such/dir/a.tif"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(
+      unwritable.err,
+      "error: pipe.txt: cannot write no/such/dir/a.tif: directory no/such/dir does not exist\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "out.tif"));
+}
+
+TEST_F(ConvertCommand, NamesFromDecodedTextFindFilesNamedInUtf8) {
+  fs::create_directories(dir.path() / "images" / "Bilder-\xC3\xBC");
+  dir.write("logo.txt", "logo\n");
+  convert({"logo.txt", "-o", "images/Bilder-\xC3\xBC/logo.tif"});
+  dir.write("Anh\xC3\xA4nge.txt", "Anlage: \xC3\xA4\xC3\xB6\xC3\xBC\n");
+  dir.write("letter.txt", "Brief \xC3\xBC\n@/Bilder-\xC3\xBC/logo@/2\n%3\n");
+  const CommandOutput result = run({"letter.txt", "--markup", "--image-dir", "images", "--field",
+                                    "3=Anh\xC3\xA4nge.txt", "-o", "letter.tif"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 #include "fax_files.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-
-#include <bit>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -12,8 +8,6 @@
 namespace pw::cli::testing {
 
 namespace {
-
-constexpr uint32_t kTestRows = 64;
 
 struct TiffCloser {
   void operator()(TIFF* tiff) const { TIFFClose(tiff); }
@@ -32,20 +26,20 @@ int tiffPageCount(const std::string& path) {
   return TIFFNumberOfDirectories(tiff.get());
 }
 
-long tiffBlackPixels(const std::string& path) {
+std::string tiffPagePbm(const std::string& path, int page) {
   TiffPtr tiff = openTiff(path, "r");
-  if (!tiff) return -1;
-  long black = 0;
-  do {
-    uint32_t height = 0;
-    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-    std::vector<uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff.get())));
-    for (uint32_t y = 0; y < height; ++y) {
-      if (TIFFReadScanline(tiff.get(), row.data(), y, 0) < 0) return -1;
-      for (uint8_t byte : row) black += std::popcount(byte);
-    }
-  } while (TIFFReadDirectory(tiff.get()));
-  return black;
+  if (!tiff || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page))) return {};
+  uint32_t width = 0;
+  uint32_t length = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &length);
+  std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(length) + "\n";
+  std::string row(static_cast<std::size_t>(TIFFScanlineSize(tiff.get())), '\0');
+  for (uint32_t y = 0; y < length; ++y) {
+    if (TIFFReadScanline(tiff.get(), row.data(), y, 0) < 0) return {};
+    pbm += row;
+  }
+  return pbm;
 }
 
 int tiffTag16(const std::string& path, uint32_t tag) {
@@ -53,46 +47,6 @@ int tiffTag16(const std::string& path, uint32_t tag) {
   uint16_t value = 0;
   if (!tiff || !TIFFGetField(tiff.get(), tag, &value)) return -1;
   return value;
-}
-
-int pdfPageCount(const std::string& path) {
-  try {
-    QPDF pdf;
-    pdf.processFile(path.c_str());
-    return static_cast<int>(QPDFPageDocumentHelper(pdf).getAllPages().size());
-  } catch (const std::exception&) {
-    return -1;
-  }
-}
-
-bool writeFaxTiff(const std::string& path, int pages, const TiffLayout& layout) {
-  TiffPtr tiff = openTiff(path, "w");
-  if (!tiff) return false;
-  TIFF* t = tiff.get();
-  std::vector<uint8_t> row((layout.width + 7) / 8, 0);
-  for (int page = 0; page < pages; ++page) {
-    if (layout.pageSubfile) TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, layout.width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kTestRows);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, layout.compression);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, layout.photometric);
-    if (layout.fillOrder) TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, layout.xResolution);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, layout.yResolution);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, layout.rowsPerStrip ? layout.rowsPerStrip : kTestRows);
-    if (layout.pageNumber) {
-      TIFFSetField(t, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(page),
-                   static_cast<uint16_t>(pages + layout.pageTotalOffset));
-    }
-    for (uint32_t y = 0; y < kTestRows; ++y) {
-      if (TIFFWriteScanline(t, row.data(), y, 0) < 0) return false;
-    }
-    if (!TIFFWriteDirectory(t)) return false;
-  }
-  return true;
 }
 
 bool scrambleStrip(const std::string& path, int page) {

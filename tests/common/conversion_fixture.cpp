@@ -1,15 +1,15 @@
 #include "common/conversion_fixture.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/last_error.h"
 
 namespace pw::testing {
 
 bool CaptureSink::write(const EventRecord& record) {
-  CapturedEvent event;
-  event.id = record.id;
-  event.type = record.type;
+  CapturedEvent event{record.id, record.type, {}, record.text};
   for (uint32_t i = 0; i < record.insertCount; ++i) event.inserts.emplace_back(record.inserts[i]);
-  event.text = record.text;
   events.push_back(std::move(event));
   return true;
 }
@@ -31,11 +31,31 @@ RenderParams defaultParams() {
 FieldTable& FieldTable::set(int index, std::string_view lines) {
   std::string value;
   for (char c : lines) value += c == '\n' ? '\0' : c;
-  value += '\0';
-  value += '\0';
+  value.append(2, '\0');
   storage_[index] = std::move(value);
   fields_.entries[index] = storage_[index].data();
   return *this;
+}
+
+std::unique_ptr<FileReader> MemoryFiles::openForReading(const char* path) {
+  struct Reader : FileReader {
+    const MemoryFiles* files;
+    std::string_view rest;
+    bool read(void* buffer, uint32_t size, uint32_t* got) override {
+      *got = static_cast<uint32_t>(std::min<std::size_t>({size, files->blockSize, rest.size()}));
+      if (*got == 0 && files->endError != 0) return failWith(files->endError) != 0;
+      std::memcpy(buffer, rest.data(), *got);
+      rest.remove_prefix(*got);
+      return true;
+    }
+  };
+  opened.emplace_back(path);
+  const auto found = texts.find(path);
+  if (found == texts.end()) return failWith(kErrorFileNotFound), nullptr;
+  auto reader = std::make_unique<Reader>();
+  reader->files = this;
+  reader->rest = found->second;
+  return reader;
 }
 
 int ConversionTest::convert(std::string_view text, const JobFields* fields) {
@@ -43,10 +63,22 @@ int ConversionTest::convert(std::string_view text, const JobFields* fields) {
   return convertPath(path.c_str(), fields);
 }
 
-int ConversionTest::convertPath(const char* textPath, const JobFields* fields, FileOpener* files) {
-  ConversionServices services;
-  services.files = files;
+int ConversionTest::convertPath(const char* textPath, const JobFields* fields) {
   return convertText(&params, &surface, textPath, 0, fields, &pages, services);
+}
+
+void ConversionTest::check(const std::vector<Row>& rows, const JobFields* fields) {
+  const RenderParams kept = params;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.text.substr(0, 100)));
+    if (row.setup) row.setup(params);
+    reset();
+    EXPECT_EQ(convert(row.text, fields), 1);
+    EXPECT_EQ(surface.drawing(), row.drawn);
+    EXPECT_EQ(pages, row.pages);
+    EXPECT_EQ(eventIds(), row.events);
+    params = kept;
+  }
 }
 
 std::vector<uint32_t> ConversionTest::eventIds() const {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,20 +44,49 @@ class FieldTable {
   std::vector<std::string> storage_ = std::vector<std::string>(PW_JOB_FIELD_COUNT);
 };
 
+/// Text files in memory, read at most blockSize bytes at a time; at its end a file fails to read
+/// with endError unless that is 0. A path not held fails to open with 2 (not found).
+class MemoryFiles : public FileOpener {
+ public:
+  std::unique_ptr<FileReader> openForReading(const char* path) override;
+  std::map<std::string, std::string> texts;
+  uint32_t blockSize = kReadBlockSize;
+  uint32_t endError = 0;
+  std::vector<std::string> opened;  // every path asked for
+};
+
+/// One conversion of a table: the text, what is drawn (RecordingSurface::drawing), the pages
+/// counted and the ids of the reports; setup changes the page description first.
+struct Row {
+  std::string text;
+  std::string drawn;
+  uint32_t pages = 1;
+  std::vector<uint32_t> events = {};
+  void (*setup)(RenderParams&) = nullptr;
+};
+
 class ConversionTest : public ::testing::Test {
  protected:
   void SetUp() override { moduleReporter().setHostSink(&sink); }
   void TearDown() override { moduleReporter().setHostSink(nullptr); }
 
-  /// Writes text to a file and converts it; returns the result.
+  /// Writes text to a file and converts it with services; returns the result.
   int convert(std::string_view text, const JobFields* fields = nullptr);
   /// Converts an existing path (or null) as given.
-  int convertPath(const char* textPath, const JobFields* fields = nullptr,
-                  FileOpener* files = nullptr);
+  int convertPath(const char* textPath, const JobFields* fields = nullptr);
+  /// Converts each row on a fresh surface, with params as they are plus the row's setup, and
+  /// expects it to succeed as the row says.
+  void check(const std::vector<Row>& rows, const JobFields* fields = nullptr);
+  /// A fresh surface and no reports.
+  void reset() {
+    surface = RecordingSurface();
+    sink.events.clear();
+  }
   /// The ids of the captured reports, in order.
   std::vector<uint32_t> eventIds() const;
 
   RenderParams params = defaultParams();
+  ConversionServices services;
   RecordingSurface surface;
   CaptureSink sink;
   TempDir dir;

@@ -2,42 +2,34 @@
 
 #include <algorithm>
 #include <sstream>
+#include <utility>
 
 #include "platform/last_error.h"
 
 namespace pw::testing {
 
 std::vector<std::string> RecordingSurface::only(const std::string& ops) const {
-  std::vector<std::string> names;
-  std::istringstream in(ops);
-  for (std::string name; in >> name;) names.push_back(name);
   std::vector<std::string> out;
   for (const std::string& call : calls) {
-    const std::string op = call.substr(0, call.find(' '));
-    if (std::find(names.begin(), names.end(), op) != names.end()) out.push_back(call);
+    if ((" " + ops + " ").find(" " + call.substr(0, call.find(' ')) + " ") != std::string::npos) {
+      out.push_back(call);
+    }
   }
   return out;
 }
 
 std::vector<std::string> RecordingSurface::texts() const {
   std::vector<std::string> out;
-  for (const std::string& call : calls) {
-    if (call.rfind("textOut ", 0) == 0) {
-      const std::size_t space = call.find(' ', 8);
-      out.push_back(call.substr(space + 1));
-    }
-  }
+  for (const std::string& call : only("textOut")) out.push_back(call.substr(call.find(' ', 8) + 1));
   return out;
 }
 
-int RecordingSurface::count(const std::string& op) const {
-  return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) {
-    return c == op || c.rfind(op + " ", 0) == 0;
-  }));
-}
-
-int RecordingSurface::getDeviceCaps(int index) {
-  return index == kLogPixelsX ? dpiX : index == kLogPixelsY ? dpiY : 0;
+std::string RecordingSurface::drawing() const {
+  std::string out;
+  for (const std::string& call : only("textOut setDIBitsToDevice")) {
+    out += (out.empty() ? "" : "\n") + call.substr(call.rfind("textOut ", 0) == 0 ? 8 : 0);
+  }
+  return out;
 }
 
 FontHandle RecordingSurface::createFont(const LogFont& font) {
@@ -59,9 +51,7 @@ FontHandle RecordingSurface::createFont(const LogFont& font) {
 
 FontHandle RecordingSurface::selectFont(FontHandle font) {
   log("selectFont " + std::to_string(reinterpret_cast<uintptr_t>(font)));
-  FontHandle previous = selected_;
-  selected_ = font;
-  return previous;
+  return std::exchange(selected_, font);
 }
 
 void RecordingSurface::deleteFont(FontHandle font) {
@@ -71,35 +61,13 @@ void RecordingSurface::deleteFont(FontHandle font) {
 
 int RecordingSurface::startDoc(const char* docName) {
   log(std::string("startDoc ") + (docName ? docName : "(null)"));
-  if (failStartDoc) {
-    setLastError(startDocError);
-    return 0;
-  }
-  return 7;
-}
-
-int RecordingSurface::startPage() {
-  log("startPage");
-  return 1;
-}
-
-int RecordingSurface::endPage() {
-  log("endPage");
-  return 1;
-}
-
-int RecordingSurface::endDoc() {
-  log("endDoc");
-  return 1;
+  if (failStartDoc) return setLastError(startDocError), 0;
+  return 1;  // the smallest job id that succeeds
 }
 
 bool RecordingSurface::getTextExtent(const char* text, int count, TextSize* size) {
-  if (failMeasureNewline && count == 1 && text[0] == '\n') {
-    setLastError(measureError);
-    return false;
-  }
-  size->cx = count * kCharWidth;
-  size->cy = kCellHeight;
+  if (failMeasureNewline && count == 1 && text[0] == '\n') return setLastError(measureError), false;
+  *size = {count * kCharWidth, kCellHeight};
   return true;
 }
 
@@ -111,9 +79,7 @@ bool RecordingSurface::textOut(int x, int y, const char* text, int count) {
 
 int RecordingSurface::setBkMode(int mode) {
   log("setBkMode " + std::to_string(mode));
-  const int previous = bkMode_;
-  bkMode_ = mode;
-  return previous;
+  return std::exchange(bkMode_, mode);
 }
 
 int RecordingSurface::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX,
@@ -126,10 +92,7 @@ int RecordingSurface::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t h
        << " bpp=" << (bitmapInfo ? bitmapInfo->biBitCount : 0) << " use=" << colorUse
        << (bits ? "" : " nobits");
   log(line.str());
-  if (failSetDIBits) {
-    setLastError(setDIBitsError);
-    return 0;
-  }
+  if (failSetDIBits) return setLastError(setDIBitsError), 0;
   return static_cast<int>(scanLines);
 }
 

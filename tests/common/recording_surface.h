@@ -36,20 +36,24 @@ class RecordingSurface : public DrawingSurface {
   std::vector<std::string> only(const std::string& ops) const;
   /// The texts of the textOut calls, in order.
   std::vector<std::string> texts() const;
-  int count(const std::string& op) const;
+  /// The textOut ("x,y text") and setDIBitsToDevice calls, one a line.
+  std::string drawing() const;
+  int count(const std::string& op) const { return static_cast<int>(only(op).size()); }
   /// Fonts created and not yet deleted, excluding the stock font.
   int liveFonts() const { return static_cast<int>(live_.size()); }
   FontHandle selected() const { return selected_; }
   static FontHandle stockFont() { return reinterpret_cast<FontHandle>(0x5700C); }
 
-  int getDeviceCaps(int index) override;
+  int getDeviceCaps(int index) override {
+    return index == kLogPixelsX ? dpiX : index == kLogPixelsY ? dpiY : 0;
+  }
   FontHandle createFont(const LogFont& font) override;
   FontHandle selectFont(FontHandle font) override;
   void deleteFont(FontHandle font) override;
   int startDoc(const char* docName) override;
-  int startPage() override;
-  int endPage() override;
-  int endDoc() override;
+  int startPage() override { return log("startPage"), 1; }
+  int endPage() override { return log("endPage"), 1; }
+  int endDoc() override { return log("endDoc"), 1; }
   bool getTextExtent(const char* text, int count, TextSize* size) override;
   bool textOut(int x, int y, const char* text, int count) override;
   int setBkMode(int mode) override;

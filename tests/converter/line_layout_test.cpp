@@ -1,5 +1,6 @@
-// Line layout: word wrap, overflow, page ends and the pen-moving control characters. The
-// recording surface measures 10 pixels a character, so a piece of n characters is 11n wide.
+// Line layout with markup off: word wrap, overflow, page ends, the control characters that move
+// the pen and the line buffer's limit. The recording surface measures 10 pixels a character, so a
+// piece of n characters is 11n wide.
 #include <string>
 
 #include "common/conversion_fixture.h"
@@ -8,114 +9,58 @@
 namespace pw::testing {
 namespace {
 
-using ::testing::ElementsAre;
-
-class LayoutTest : public ConversionTest {
- protected:
-  void SetUp() override {
-    ConversionTest::SetUp();
-    // left 101, right 21 + 1686 - 1493 = 214: ten characters (110 pixels) fit on a line.
-    params.rightMarginMm = 186;
-  }
-};
-
-TEST_F(LayoutTest, WrapsAtSpacesAndCountsTrailingSpaces) {
-  ASSERT_EQ(convert("aaaa bbbb cccc"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 aaaa bbbb ", "textOut 101,97 cccc"));
-
-  // "aaaa bbbbb" fits without the following space but not with it: the word moves down.
-  surface = RecordingSurface();
-  ASSERT_EQ(convert("aaaa bbbbb c"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("aaaa ", "bbbbb c"));
+void shortPage(RenderParams& p) {
+  p.pageHeightMm = 20;  // bottom 77 = top: one line a page
 }
 
-TEST_F(LayoutTest, LongWordOverflowsOnItsOwnLineAndWarnsOnce) {
-  ASSERT_EQ(convert("ab abcdefghijklmn xy\nabcdefghijklmnop"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 ab ", "textOut 101,97 abcdefghijklmn ",
-                          "textOut 101,117 xy", "textOut 101,137 abcdefghijklmnop"));
-  ASSERT_EQ(sink.events.size(), 1u);
-  EXPECT_EQ(sink.events[0].id, msg::kLineOverflow);
-  EXPECT_EQ(sink.events[0].type, 2);
-  EXPECT_EQ(sink.events[0].text, "Line overflow(s) occurred when converting " + path);
-}
+using LayoutTest = ConversionTest;
 
-TEST_F(LayoutTest, RunOfSpacesWrapsLikeWords) {
-  ASSERT_EQ(convert(std::string(12, ' ') + "x"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre(std::string(10, ' '), "  x"));
-}
-
-TEST_F(LayoutTest, PenMovesOneUnitPerCharacterAfterAFlush) {
-  params.directivesEnabled = 1;
-  // Control character 1 flushes mid-line without moving the pen.
-  ASSERT_EQ(convert("ab\x01"
-                    "cd"),
-            1);
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 ab", "textOut 123,77 cd"));
-}
-
-TEST_F(LayoutTest, ParagraphBegunNearTheBottomStaysOnItsPage) {
-  params.pageHeightMm = 297;
-  std::string text;
-  for (int i = 0; i < 106; ++i) text += "x\n";  // the pen is now at y 2197
-  text += "aaaa bbbb cccc dddd eeee\nz";
-  ASSERT_EQ(convert(text), 1);
-  auto outs = surface.only("textOut endPage startPage");
-  outs.erase(outs.begin(), outs.end() - 7);
-  EXPECT_THAT(outs, ElementsAre("textOut 101,2197 aaaa bbbb ", "textOut 101,2217 cccc dddd ",
-                                "textOut 101,2237 eeee", "endPage", "startPage", "textOut 101,77 z",
-                                "endPage"));
-}
-
-TEST_F(LayoutTest, FormFeedsEndAtMostOnePageEach) {
-  ASSERT_EQ(convert("\f\fa\f\fb\f"), 1);
-  EXPECT_EQ(pages, 2u);
-  EXPECT_EQ(surface.count("startPage"), 2);
-  EXPECT_EQ(surface.count("endPage"), 2);
-}
-
-TEST_F(LayoutTest, LineFeedsBeforeTheFirstTextOfAPageLeaveNoGap) {
-  ASSERT_EQ(convert("\n\n\na\fb\n\n\f\n\nc"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 a", "textOut 101,77 b", "textOut 101,77 c"));
-}
-
-TEST_F(LayoutTest, CarriageReturnOverprints) {
-  ASSERT_EQ(convert("abc\r___\r\nx"), 1);
-  EXPECT_THAT(surface.only("textOut"),
-              ElementsAre("textOut 101,77 abc", "textOut 101,77 ___", "textOut 101,97 x"));
-}
-
-TEST_F(LayoutTest, SaveAndRestoreThePen) {
-  params.directivesEnabled = 1;
-  ASSERT_EQ(convert("ab\x16"
-                    "cd\r\x17"
-                    "ef\n\x17gh"),
-            1);
-  // 22 saves x = 123 after "ab"; 23 restores it after the CR; a 23 with nothing saved on the page
-  // would do nothing, but the saved position holds for the whole page.
-  EXPECT_THAT(surface.only("textOut"), ElementsAre("textOut 101,77 ab", "textOut 123,77 cd",
-                                                   "textOut 123,77 ef", "textOut 123,97 gh"));
-
-  surface = RecordingSurface();
-  ASSERT_EQ(convert("ab\x16\fxyz\r\x17"
-                    "cd"),
-            1);
-  EXPECT_EQ(surface.only("textOut").back(), "textOut 101,77 cd") << "a new page forgets it";
-}
-
-TEST_F(LayoutTest, MarginsThatLeaveNoRoomStillEndEveryFlush) {
-  params.leftMarginMm = 150;
-  params.rightMarginMm = 150;
-  ASSERT_EQ(convert("a b c"), 1);
-  EXPECT_THAT(surface.texts(), ElementsAre("a ", "b ", "c"));
-
-  surface = RecordingSurface();
-  params = defaultParams();
-  params.bottomMarginMm = 400;  // wraps around to a huge bottom limit
-  ASSERT_EQ(convert("a\nb"), 1);
-  EXPECT_EQ(pages, 1u);
+TEST_F(LayoutTest, PlainTextWrapsAndBreaksPages) {
+  // left 101, right 21 + 1686 - 1493 = 214: ten characters (110 pixels) fit on a line.
+  params.rightMarginMm = 186;
+  const std::string w2999(2999, 'w');
+  check({
+      {"aaaa bbbb cccc", "101,77 aaaa bbbb \n101,97 cccc"},
+      // "aaaa bbbbb" fits without the following space but not with it: the word moves down.
+      {"aaaa bbbbb c", "101,77 aaaa \n101,97 bbbbb c"},
+      // A word wider than the line runs past the limit on a line of its own; one warning.
+      {"ab abcdefghijklmn xy\nabcdefghijklmnop",
+       "101,77 ab \n101,97 abcdefghijklmn \n101,117 xy\n101,137 abcdefghijklmnop",
+       1,
+       {msg::kLineOverflow}},
+      {std::string(12, ' ') + "x", "101,77           \n101,97   x"},
+      {"\f\fa\f\fb\f", "101,77 a\n101,77 b", 2},
+      // Line feeds before the first text of a page leave no gap.
+      {"\n\n\na\fb\n\n\f\n\nc", "101,77 a\n101,77 b\n101,77 c", 3},
+      {"abc\r___\r\nx", "101,77 abc\n101,77 ___\n101,97 x"},
+      // Blanks and control characters are drawn but are not text; high bytes are text, a TAB a
+      // space.
+      {"", "", 0, {msg::kFileContainsNoText}},
+      {"\r\n\f\x1c\n", "", 0, {msg::kFileContainsNoText}},
+      {"  \n \f  ", "101,77   \n101,97  \n101,77   ", 0, {msg::kFileContainsNoText}},
+      {"\x01\x02", "101,77 \x01\x02", 0, {msg::kFileContainsNoText}},
+      {"\xe9\t\xe9", "101,77 \xe9 \xe9"},
+      // Markup is text, the page marker too.
+      {"%6<ToName>\n@/x@/#BF\x1cSPAGE", "101,77 %6<ToName>\n101,97 @/x@/#BF\n101,77 SPAGE", 2},
+      // Only the first 2,999 characters of a line are kept.
+      {std::string(3500, 'w') + "\nend",
+       "101,77 " + w2999 + "\n101,117 end",
+       1,
+       {msg::kLineOverflow}},
+      // A page wider than the fax line is capped and starts at dot 0 plus the margin.
+      {"Hi", "0,77 Hi", 1, {}, [](RenderParams& p) { p.pageWidthMm = 216, p.leftMarginMm = 0; }},
+      {"a\nb", "101,77 a\n101,112 b", 1, {}, [](RenderParams& p) { p.lineSpacingMm = 2; }},
+      // A line on the bottom limit stays on the page; a paragraph begun on it is finished there.
+      {"a\rb\nc", "101,77 a\n101,77 b\n101,77 c", 2, {}, shortPage},
+      {"aaaa bbbb cccc\nz", "101,77 aaaa bbbb \n101,97 cccc\n101,77 z", 2, {}, shortPage},
+      // Margins that leave no room, or wrap round, still draw everything.
+      {"a b c",
+       "1225,77 a \n1225,97 b \n1225,117 c",
+       1,
+       {msg::kLineOverflow},
+       [](RenderParams& p) { p.leftMarginMm = 150, p.rightMarginMm = 150; }},
+      {"a\nb", "101,77 a\n101,97 b", 1, {}, [](RenderParams& p) { p.bottomMarginMm = 400; }},
+  });
 }
 
 }  // namespace

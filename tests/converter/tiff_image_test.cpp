@@ -2,15 +2,13 @@
 // headers and pixels are compared with what was written.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/conversion_fixture.h"
-#include "eventlog/message_table.h"
 #include "images/image_library.h"
 #include "platform/heap_block.h"
 #include "platform/last_error.h"
@@ -19,7 +17,31 @@
 namespace pw::testing {
 namespace {
 
-using Block = HeapBlock;
+// Reads an image block: BITMAPFILEHEADER, BITMAPINFOHEADER, colour table, pixels.
+class BmpView {
+ public:
+  explicit BmpView(const void* block) : bytes_(static_cast<const uint8_t*>(block)) {}
+
+  uint32_t u32(std::size_t offset) const {
+    uint32_t value;
+    std::memcpy(&value, bytes_ + offset, 4);
+    return value;
+  }
+  uint16_t u16(std::size_t offset) const { return static_cast<uint16_t>(u32(offset)); }
+  uint16_t bitCount() const { return u16(28); }
+  std::size_t stride() const { return (u32(18) * bitCount() + 31) / 32 * 4; }
+  /// The stored scan line of image row y (0 at the top) of this bottom-up bitmap.
+  const uint8_t* row(uint32_t y) const { return bytes_ + u32(10) + (u32(22) - 1 - y) * stride(); }
+  /// Pixel (x, y) as 0xRRGGBB.
+  uint32_t colour(uint32_t x, uint32_t y) const {
+    const uint8_t* bgr =
+        bitCount() == 1 ? bytes_ + 54 + 4 * ((row(y)[x / 8] >> (7 - x % 8)) & 1) : row(y) + 3 * x;
+    return static_cast<uint32_t>(bgr[2]) << 16 | bgr[1] << 8 | bgr[0];
+  }
+
+ private:
+  const uint8_t* bytes_;
+};
 
 // A frame, a diagonal and stripes: catches flipped, mirrored, shifted and bit-reversed rows.
 bool ink(uint32_t x, uint32_t y) {
@@ -45,9 +67,6 @@ const Kind kKinds[] = {
      1},
     {"packbits bottom-up", COMPRESSION_PACKBITS, PHOTOMETRIC_MINISWHITE, 1, 1, kMsb, kBottom, 1, 0,
      0, 0xFFFFFF, 1},
-    {"lzw", COMPRESSION_LZW, PHOTOMETRIC_MINISWHITE, 1, 1, kMsb, kTop, 1, 0, 0, 0xFFFFFF, 1},
-    {"deflate", COMPRESSION_ADOBE_DEFLATE, PHOTOMETRIC_MINISWHITE, 1, 1, kMsb, kTop, 1, 0, 0,
-     0xFFFFFF, 1},
     {"grey", COMPRESSION_LZW, PHOTOMETRIC_MINISBLACK, 8, 1, kMsb, kTop, 0x30, 0xE0, 0x303030,
      0xE0E0E0, 24},
     {"rgb bottom-up", COMPRESSION_ADOBE_DEFLATE, PHOTOMETRIC_RGB, 8, 3, kMsb, kBottom, 0x102030,
@@ -62,10 +81,10 @@ class TiffImageTest : public ::testing::Test {
   TempDir dir;
 
   // Opens, renders and closes as the converter does: the block must outlive the handle.
-  Block render(const std::string& path) {
+  HeapBlock render(const std::string& path) {
     ImageHandle handle = images.open(path.c_str());
     EXPECT_NE(handle, nullptr) << lastError();
-    Block block = images.render(handle);
+    HeapBlock block = images.render(handle);
     const uint32_t code = lastError();
     images.close(handle);
     EXPECT_EQ(lastError(), code) << "close keeps the last-error value";
@@ -73,15 +92,9 @@ class TiffImageTest : public ::testing::Test {
   }
 
   std::string write(const Kind& kind, uint32_t width, uint32_t height) {
-    TiffFile file;
-    file.width = width;
-    file.height = height;
-    file.bits = kind.bits;
-    file.samples = kind.samples;
-    file.photometric = kind.photometric;
-    file.compression = kind.compression;
-    file.fillOrder = kind.fillOrder;
-    file.orientation = kind.orientation;
+    TiffFile file{width,          height,           kind.bits,
+                  kind.samples,   kind.photometric, kind.compression,
+                  kind.fillOrder, kind.orientation};
     if (kind.photometric == PHOTOMETRIC_PALETTE) {
       file.colourMap = {0, 0xFFFF, 0, 0, 0, 0, 0, 0, 0, 0, 0xFFFF, 0};  // 1 red, 2 blue
     }
@@ -107,29 +120,24 @@ class TiffImageTest : public ::testing::Test {
 
 TEST_F(TiffImageTest, EveryKindBecomesAnUprightBottomUpBitmap) {
   for (const Kind& kind : kKinds) {
-    if (!TIFFIsCODECConfigured(kind.compression)) continue;
     SCOPED_TRACE(kind.name);
-    const Block block = render(write(kind, /*width=*/45, /*height=*/17));
+    const HeapBlock block = render(write(kind, /*width=*/45, /*height=*/17));
     ASSERT_TRUE(block);
     const BmpView bmp(block.get());
-    const uint32_t pixelOffset = 14 + 40 + (kind.bitCount == 1 ? 8 : 0);
-    EXPECT_EQ(bmp.u16(0), 0x4D42) << "BM";
-    EXPECT_EQ(bmp.u32(14), 40u);
-    EXPECT_EQ(bmp.width(), 45);
-    EXPECT_EQ(bmp.height(), 17) << "positive: bottom-up";
-    EXPECT_EQ(bmp.u16(26), 1) << "planes";
-    EXPECT_EQ(bmp.bitCount(), kind.bitCount);
-    EXPECT_EQ(bmp.u32(30), 0u) << "BI_RGB";
-    EXPECT_EQ(bmp.u32(34), bmp.stride() * 17);
-    EXPECT_EQ(bmp.u32(38), 8031u) << "204 dpi";
-    EXPECT_EQ(bmp.u32(42), 7717u) << "196 dpi";
-    EXPECT_EQ(bmp.u32(46), kind.bitCount == 1 ? 2u : 0u);
-    EXPECT_EQ(bmp.u32(10), pixelOffset);
-    EXPECT_EQ(bmp.u32(2), pixelOffset + bmp.u32(34));
-    EXPECT_EQ(images.locatePixels(bmp.info()), bmp.row(16));
+    const uint32_t colours = kind.bitCount == 1 ? 2 : 0;
+    const uint32_t pixelOffset = 14 + 40 + 4 * colours;
+    const uint32_t size = static_cast<uint32_t>(bmp.stride() * 17);
+    // "BM", the file size, the pixels' offset; the info header's size, width, height (positive:
+    // bottom-up), planes, bits, BI_RGB, image size, 204 x 196 dpi and colours used.
+    const std::vector<uint32_t> header = {
+        bmp.u16(0),  bmp.u32(2),  bmp.u32(10), bmp.u32(14), bmp.u32(18), bmp.u32(22), bmp.u16(26),
+        bmp.u16(28), bmp.u32(30), bmp.u32(34), bmp.u32(38), bmp.u32(42), bmp.u32(46)};
+    EXPECT_EQ(header, (std::vector<uint32_t>{0x4D42, pixelOffset + size, pixelOffset, 40, 45, 17, 1,
+                                             kind.bitCount, 0, size, 8031, 7717, colours}));
+    EXPECT_EQ(images.locatePixels(block.get() + 14), bmp.row(16));
     const std::size_t used = (45 * kind.bitCount + 7) / 8;
-    for (int32_t y = 0; y < 17; ++y) {
-      for (int32_t x = 0; x < 45; ++x) {
+    for (uint32_t y = 0; y < 17; ++y) {
+      for (uint32_t x = 0; x < 45; ++x) {
         ASSERT_EQ(bmp.colour(x, y), ink(x, y) ? kind.inkColour : kind.paperColour) << x << "," << y;
       }
       for (std::size_t i = used; i < bmp.stride(); ++i) ASSERT_EQ(bmp.row(y)[i], 0) << "padding";
@@ -148,41 +156,28 @@ TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
     file.seekp(8);
     file.write(std::string(40, '\0').data(), 40);
   }
-  struct Case {
-    std::string path;
-    uint32_t code;
-  };
-  std::vector<Case> cases = {
+  std::vector<std::pair<std::string, uint32_t>> cases = {
       {dir.write("letter.tif", "Dear Sir,\n"), kErrorBadFormat},
       {dir.write("header.tif", std::string_view("II*\0", 4)), kErrorBadFormat},
       {cut, kErrorBadFormat},
       {g4, kErrorInvalidData}};
   // Headers claiming 1.25 GB at 1 bit, 1.2 GB at 24 bits, a width beyond a DIB's signed range and
   // 8 GiB of padded rows, over a few bytes of strip: rejected before anything is allocated.
-  const uint32_t huge[][3] = {
-      {100000, 100000, 1}, {20000, 20000, 3}, {0xFFFFFFF0u, 1, 1}, {1, 0x7FFFFFFFu, 1}};
-  for (const auto& [width, height, samples] : huge) {
-    const std::string path = dir.file("huge" + std::to_string(width) + ".tif");
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, samples == 3 ? 8 : 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
-    char strip[16] = {};
-    EXPECT_EQ(TIFFWriteRawStrip(tif, 0, strip, sizeof strip), 16);
-    TIFFClose(tif);
-    cases.push_back({path, kErrorImageTooLarge});
+  const TiffFile huge[] = {
+      {100000, 100000}, {20000, 20000, 8, 3, PHOTOMETRIC_RGB}, {0xFFFFFFF0u, 1}, {1, 0x7FFFFFFFu}};
+  for (const TiffFile& file : huge) {
+    cases.emplace_back(dir.file("huge" + std::to_string(file.width) + ".tif"), kErrorImageTooLarge);
+    EXPECT_TRUE(writeTiff(cases.back().first, file));
   }
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    ImageHandle handle = images.open(c.path.c_str());
+  for (const auto& [path, code] : cases) {
+    SCOPED_TRACE(path);
+    ImageHandle handle = images.open(path.c_str());
     ASSERT_NE(handle, nullptr) << "an existing file opens; only rendering looks inside";
     EXPECT_EQ(images.render(handle), nullptr);
-    EXPECT_EQ(lastError(), c.code);
+    EXPECT_EQ(lastError(), code);
     images.close(handle);
   }
+  EXPECT_NE(errorText(kErrorImageTooLarge).find("64 megapixels"), std::string::npos);
 }
 
 TEST_F(TiffImageTest, OpenTellsAMissingFileFromAMissingDirectory) {
@@ -203,11 +198,9 @@ TEST_F(TiffImageTest, LibtiffMessagesNeverReachTheLogNorStderrWhateverTheMask) {
   reporter.setLevelMask(0xFFFFFFFF);
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(render(notTiff));
-  const std::string printed = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   reporter.setLevelMask(savedMask);
   reporter.setHostSink(nullptr);
-
-  EXPECT_EQ(printed, "");
   EXPECT_TRUE(sink.events.empty());
 }
 

@@ -3,12 +3,10 @@
 // g3cat and faxspool rules, efax's fax script. Without the programs every test here skips.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
-#include <ostream>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -22,40 +20,16 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 const fs::path kTools = PAGEWRIGHT_FAX_TOOLS;
 const std::string kExamples = PAGEWRIGHT_EXAMPLES;
 // Where "cmake --install" puts the command, as the examples name it.
 const std::string kInstalledCommand = "/usr/local/bin/pagewright";
 
-// About 70 lines fit a page at 10 pt, so this needs two pages at any paper size used here.
-std::string twoPages() {
-  std::string text;
-  for (int i = 1; i <= 100; ++i) text += "line " + std::to_string(i) + "\n";
-  return text;
-}
-
 std::string quoted(const std::string& text) {
   std::string result = "'";
   for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return result + "'";
-}
-
-// Page `page` (from 0) of a bilevel TIFF as a raw PBM file, the form g32pbm writes.
-std::string pbmOfTiffPage(const std::string& path, int page) {
-  const std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
-  if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page))) return {};
-  uint32_t width = 0, length = 0;
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &length);
-  std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(length) + "\n";
-  std::string row(static_cast<size_t>(TIFFScanlineSize(tif.get())), '\0');
-  for (uint32_t y = 0; y < length; ++y) {
-    if (TIFFReadScanline(tif.get(), row.data(), y) < 0) return {};
-    pbm += row;
-  }
-  return pbm;
 }
 
 class FaxServers : public ::testing::Test {
@@ -64,7 +38,10 @@ class FaxServers : public ::testing::Test {
     if (!fs::exists(kTools / "unpacked")) {
       GTEST_SKIP() << "Debian's archive could not be reached for the fax servers' programs";
     }
-    dir.write("letter.txt", twoPages());
+    // Two pages at any paper size used here.
+    std::string text;
+    for (int i = 1; i <= 100; ++i) text += "line " + std::to_string(i) + "\n";
+    dir.write("letter.txt", text);
   }
 
   static std::string tool(const std::string& path) { return quoted((kTools / path).string()); }
@@ -92,69 +69,38 @@ class FaxServers : public ::testing::Test {
     return names;
   }
 
-  ScratchDir dir;
+  TempDir dir;
 };
 
 // --- HylaFAX: tiffcheck decides whether the server sends a page as it is ----------------------
 
-struct Paper {
-  const char* name;
-  std::vector<int> lengthsMm;  // what tiffcheck is asked to check against with -l
-};
-struct Resolution {
-  const char* name;
-  const char* linesPerInch;
-};
-struct Coding {
-  const char* name;
-  const char* tiffcheckFlag;
-};
-
-void PrintTo(const Paper& paper, std::ostream* out) {
-  *out << paper.name;
-}
-void PrintTo(const Resolution& resolution, std::ostream* out) {
-  *out << resolution.name;
-}
-void PrintTo(const Coding& coding, std::ostream* out) {
-  *out << coding.name;
-}
-
+// Paper, resolution and coding in HylaFAX's own values.
 class Tiffcheck : public FaxServers,
-                  public ::testing::WithParamInterface<std::tuple<Paper, Resolution, Coding>> {};
+                  public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
 
 TEST_P(Tiffcheck, SendsEveryPageAsItIs) {
-  const auto& [paper, resolution, coding] = GetParam();
-  ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--paper", paper.name, "--resolution",
-                     resolution.name, "--compression", coding.name}),
+  const auto [paper, linesPerInch, coding] = GetParam();
+  // The lengths HylaFAX names the papers by, and those its queue manager checks them against
+  // (letter 280; legal, like B4, 364). pagewright's B4 is ISO B4, 353 mm.
+  const std::map<std::string, std::vector<int>> lengthsMm = {
+      {"a4", {297}}, {"letter", {279, 280}}, {"legal", {356, 364}}, {"b4", {353, 364}}};
+  const std::string resolution = std::to_string(linesPerInch);
+  ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--paper", paper, "--resolution", resolution,
+                     "--compression", coding == 3 ? "g4" : std::to_string(coding)}),
             0);
   ASSERT_EQ(tiffPageCount(dir.file("letter.tif")), 2);
-  for (const int lengthMm : paper.lengthsMm) {
+  for (const int lengthMm : lengthsMm.at(paper)) {
     const CommandOutput check =
-        sh(tool("usr/lib/hylafax/bin/tiffcheck") + " " + coding.tiffcheckFlag + " -r " +
-           resolution.linesPerInch + " -l " + std::to_string(lengthMm) + " letter.tif");
+        sh(tool("usr/lib/hylafax/bin/tiffcheck") + " -" + std::to_string(coding) + " -r " +
+           resolution + " -l " + std::to_string(lengthMm) + " letter.tif");
     EXPECT_EQ(check.out, "OK\n") << "tiffcheck -l " << lengthMm;
   }
 }
 
-// The lengths HylaFAX names the papers by, and those its queue manager checks them against
-// (letter 280; legal, like B4, 364). pagewright's B4 is ISO B4, 353 mm.
-std::string tiffcheckCaseName(
-    const ::testing::TestParamInfo<std::tuple<Paper, Resolution, Coding>>& info) {
-  std::string name = std::string(std::get<0>(info.param).name) + "_" +
-                     std::get<1>(info.param).name + "_" + std::get<2>(info.param).name;
-  std::replace(name.begin(), name.end(), '-', '_');
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Papers, Tiffcheck,
-    ::testing::Combine(::testing::Values(Paper{"a4", {297}}, Paper{"letter", {279, 280}},
-                                         Paper{"legal", {356, 364}}, Paper{"b4", {353, 364}}),
-                       ::testing::Values(Resolution{"fine", "196"}, Resolution{"normal", "98"}),
-                       ::testing::Values(Coding{"g3", "-1"}, Coding{"g3-2d", "-2"},
-                                         Coding{"g4", "-3"})),
-    tiffcheckCaseName);
+INSTANTIATE_TEST_SUITE_P(Papers, Tiffcheck,
+                         ::testing::Combine(::testing::Values("a4", "letter", "legal", "b4"),
+                                            ::testing::Values(196, 98),
+                                            ::testing::Values(1, 2, 3)));  // 3: G4
 
 // --- HylaFAX: sendfax converts text by examples/typerules --------------------------------------
 
@@ -171,25 +117,18 @@ TEST_F(FaxServers, TyperulesGiveTextToPagewrightAndPassFaxDocumentsOn) {
   EXPECT_THAT(sh(typetest + "letter.pdf").out, HasSubstr("success (result pdf, rule \"\")"));
 }
 
-struct Job {
-  const char* pageSize;    // sendfax -s
-  const char* resolution;  // sendfax's VRes: 98, or 196 with -m
-  const char* lengthMm;    // what HylaFAX's queue manager asks tiffcheck for
-};
-
-void PrintTo(const Job& job, std::ostream* out) {
-  *out << job.pageSize << " " << job.resolution;
-}
-
-class Sendfax : public FaxServers, public ::testing::WithParamInterface<Job> {};
+// sendfax's page size (-s), its VRes (98, or 196 with -m) and the length HylaFAX's queue manager
+// asks tiffcheck for.
+class Sendfax : public FaxServers,
+                public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
 
 // The rule expanded by HylaFAX's own library, as sendfax runs it, leaves at %o pages that the
 // server's tiffcheck passes for the job's paper, resolution and 1-D coding.
 TEST_P(Sendfax, RuleWritesWhereHylafaxAsksPagesItSendsAsTheyAre) {
-  const Job& job = GetParam();
+  const auto [pageSize, resolution, lengthMm] = GetParam();
   const CommandOutput expanded =
       sh(std::string(PAGEWRIGHT_HYLAFAX_RULE) + " " + quoted(kExamples + "/typerules") +
-         " letter.txt " + job.pageSize + " " + job.resolution + " sndfaxA1b2C3 " +
+         " letter.txt " + pageSize + " " + std::to_string(resolution) + " sndfaxA1b2C3 " +
          tool("usr/share/hylafax/pagesizes"));
   ASSERT_EQ(expanded.status, 0) << expanded.err;
   std::string command = expanded.out;
@@ -198,68 +137,51 @@ TEST_P(Sendfax, RuleWritesWhereHylafaxAsksPagesItSendsAsTheyAre) {
   const CommandOutput converted = sh(command);
   ASSERT_EQ(converted.status, 0) << command << converted.err;
   EXPECT_THAT(filesIn("."), ElementsAre("letter.txt", "sndfaxA1b2C3"));
-  const CommandOutput check = sh(tool("usr/lib/hylafax/bin/tiffcheck") + " -1 -r " +
-                                 job.resolution + " -l " + job.lengthMm + " sndfaxA1b2C3");
+  const CommandOutput check =
+      sh(tool("usr/lib/hylafax/bin/tiffcheck") + " -1 -r " + std::to_string(resolution) + " -l " +
+         std::to_string(lengthMm) + " sndfaxA1b2C3");
   EXPECT_EQ(check.out, "OK\n") << command;
 }
 
 INSTANTIATE_TEST_SUITE_P(PageSizes, Sendfax,
-                         ::testing::Values(Job{"a4", "196", "297"}, Job{"a4", "98", "297"},
-                                           Job{"na-let", "196", "280"}, Job{"us-leg", "98", "364"},
-                                           Job{"b4", "196", "364"}),
-                         [](const auto& info) {
-                           std::string name =
-                               std::string(info.param.pageSize) + "_" + info.param.resolution;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
-                         });
+                         ::testing::Values(std::make_tuple("a4", 196, 297),
+                                           std::make_tuple("a4", 98, 297),
+                                           std::make_tuple("na-let", 196, 280),
+                                           std::make_tuple("us-leg", 98, 364),
+                                           std::make_tuple("b4", 196, 364)));
 
 // --- mgetty+sendfax and efax: raw G3 pages ----------------------------------------------------
 
-TEST_F(FaxServers, RawG3PagesDecodeWithG32pbmToTheTiffsPixels) {
-  for (const char* resolution : {"fine", "normal"}) {
-    SCOPED_TRACE(resolution);
-    ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--resolution", resolution}), 0);
-    ASSERT_EQ(convert({"letter.txt", "--format", "g3", "-o", "letter", "--resolution", resolution}),
-              0);
-    for (int page = 1; page <= 2; ++page) {
-      // -f: take the page as it is, whatever its name says about its resolution.
-      const CommandOutput decoded =
-          sh(tool("usr/bin/g32pbm") + " -f letter.00" + std::to_string(page));
-      EXPECT_EQ(decoded.err, "");  // g32pbm names every invalid code here
-      EXPECT_TRUE(decoded.out == pbmOfTiffPage(dir.file("letter.tif"), page - 1)) << page;
-    }
-    EXPECT_FALSE(fs::exists(dir.file("letter.003")));
-  }
-}
-
 // faxspool's own lines that look a filter up and run it, taken from the unpacked faxspool, run
-// our rules with the built command in place of the installed one; faxspool then passes every
-// page through g3cat to put its header line on.
-TEST_F(FaxServers, FaxspoolRunsTheRulesIntoThePagesItSpools) {
+// our rules with the built command in place of the installed one. Every page decodes with g32pbm
+// to the pixels of our TIFF, as it is and through the g3cat that puts faxspool's header line on.
+TEST_F(FaxServers, FaxspoolRunsTheRulesIntoPagesThatDecodeToTheTiffsPixels) {
   const std::string runFilter =
       "sed \"s|" + kInstalledCommand + "|$PAGEWRIGHT|\" " + quoted(kExamples + "/faxspool.rules") +
       " >faxspool.rules\n"
-      "FS_FILTER=faxspool.rules AWK=awk echo=echo format=ascii file=letter.txt target=spool/i-\n"
+      "FS_FILTER=faxspool.rules AWK=awk echo=echo format=ascii file=letter.txt\n"
       "eval \"$(sed -n '/# get & use external filter/,/eval \"\\$filter\"/p' " +
       tool("usr/bin/faxspool") + "; echo fi)\"\n";
-  for (const std::string normalResolution : {"", "-n"}) {
-    SCOPED_TRACE(normalResolution);
-    ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--resolution",
-                       normalResolution.empty() ? "fine" : "normal"}),
-              0);
-    fs::remove_all(dir.path() / "spool");
-    fs::create_directory(dir.path() / "spool");
-    const CommandOutput spooled = sh("PAGEWRIGHT=" + quoted(PAGEWRIGHT_COMMAND) +
-                                     " normal_res=" + normalResolution + "\n" + runFilter);
+  for (const std::string resolution : {"fine", "normal"}) {
+    SCOPED_TRACE(resolution);
+    ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--resolution", resolution}), 0);
+    fs::create_directory(dir.path() / resolution);
+    const CommandOutput spooled =
+        sh("PAGEWRIGHT=" + quoted(PAGEWRIGHT_COMMAND) + " target=" + resolution +
+           "/i- normal_res=" + (resolution == "normal" ? "-n\n" : "\n") + runFilter);
     ASSERT_EQ(spooled.status, 0) << spooled.err;
-    ASSERT_THAT(filesIn("spool"), ElementsAre("i-.001", "i-.002")) << spooled.out;
+    ASSERT_THAT(filesIn(resolution), ElementsAre("i-.001", "i-.002")) << spooled.out;
     for (int page = 1; page <= 2; ++page) {
-      const CommandOutput decoded =
-          sh(tool("usr/bin/g3cat") + " spool/i-.00" + std::to_string(page) + " | " +
-             tool("usr/bin/g32pbm") + " -f");
-      EXPECT_EQ(decoded.err, "");
-      EXPECT_TRUE(decoded.out == pbmOfTiffPage(dir.file("letter.tif"), page - 1)) << page;
+      const std::string file = resolution + "/i-.00" + std::to_string(page);
+      const std::string pbm = tiffPagePbm(dir.file("letter.tif"), page - 1);
+      // -f: take the page as it is, whatever its name says about its resolution.
+      for (const std::string& decode :
+           {tool("usr/bin/g32pbm") + " -f " + file,
+            tool("usr/bin/g3cat") + " " + file + " | " + tool("usr/bin/g32pbm") + " -f"}) {
+        const CommandOutput decoded = sh(decode);
+        EXPECT_EQ(decoded.err, "");  // g32pbm names every invalid code here
+        EXPECT_TRUE(decoded.out == pbm) << decode;
+      }
     }
   }
 }
@@ -280,7 +202,7 @@ TEST_F(FaxServers, EfaxSendsRawG3AndTiffPagesAsTheyAre) {
 
   const CommandOutput raw = sh(tool("usr/bin/efix") + " -v ef -o pbm letter.002 >/dev/null");
   EXPECT_THAT(raw.err, HasSubstr("letter.002 + 0 : 1728x"));
-  EXPECT_THAT(raw.err, Not(HasSubstr("rror")));
+  EXPECT_THAT(raw.err, ::testing::Not(HasSubstr("rror")));
   const CommandOutput tiff = sh(tool("usr/bin/efix") + " -v ef -o pbm memo.001 >/dev/null");
   EXPECT_THAT(tiff.err, HasSubstr("page 2 : memo.001"));
   EXPECT_THAT(tiff.err, HasSubstr("1728x1145 @ 204x98 dpi"));

@@ -3,25 +3,17 @@
 // "%3" names a small file and "@/logo@/n" a small TIFF, both made at start-up, and reading is
 // confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
 #include <tiffio.h>
-#include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "checking_surface.h"
 #include "converter/converter.h"
-#include "eventlog/event_reporter.h"
+#include "fuzz_support.h"
 #include "pagewright/pagewright.h"
-#include "scratch.h"
 
 namespace {
-
-using pw::fuzzing::CheckingSurface;
 
 // The bytes of the current input as the text file.
 class MemoryReader final : public pw::FileReader {
@@ -42,18 +34,12 @@ class MemoryReader final : public pw::FileReader {
   std::size_t at_ = 0;
 };
 
-class MemoryOpener final : public pw::FileOpener {
- public:
+struct MemoryOpener final : pw::FileOpener {
   std::unique_ptr<pw::FileReader> openForReading(const char*) override {
     return std::make_unique<MemoryReader>(data, size);
   }
   const uint8_t* data = nullptr;
   std::size_t size = 0;
-};
-
-class NullSink final : public pw::EventSink {
- public:
-  bool write(const pw::EventRecord&) override { return true; }
 };
 
 struct Setup {
@@ -68,16 +54,18 @@ std::string lineList(const std::string& lines) {
   return value + std::string(2, '\0');
 }
 
+// A 24 x 8 Group 4 image of bars.
 void writeLogo(const std::string& path) {
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (!tif) std::abort();
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 24);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 8);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+  const std::pair<ttag_t, int> tags[] = {{TIFFTAG_IMAGEWIDTH, 24},
+                                         {TIFFTAG_IMAGELENGTH, 8},
+                                         {TIFFTAG_BITSPERSAMPLE, 1},
+                                         {TIFFTAG_SAMPLESPERPIXEL, 1},
+                                         {TIFFTAG_ROWSPERSTRIP, 8},
+                                         {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE},
+                                         {TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4}};
+  for (const auto& [tag, value] : tags) TIFFSetField(tif, tag, value);
   for (uint32_t row = 0; row < 8; ++row) {
     uint8_t line[3] = {0xF0, static_cast<uint8_t>(row), 0x0F};
     TIFFWriteScanline(tif, line, row, 0);
@@ -88,25 +76,22 @@ void writeLogo(const std::string& path) {
 Setup& setup() {
   static Setup* made = [] {
     auto* s = new Setup;
-    std::string scratch = scratchPattern("pagewright-fuzz");
-    char* pattern = scratch.data();
-    if (!mkdtemp(pattern)) std::abort();
+    std::string pattern = scratchPattern("pagewright-fuzz");
+    if (!mkdtemp(pattern.data())) std::abort();
     s->directory = pattern;
     writeLogo(s->directory + "/logo.tif");
     const std::string insert = s->directory + "/insert.txt";
     FILE* file = std::fopen(insert.c_str(), "wb");
     std::fputs("Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n", file);
     std::fclose(file);
-    s->values.resize(PW_JOB_FIELD_COUNT);
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) {
-      s->values[i] =
-          lineList(i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>");
+      s->values.push_back(
+          lineList(i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>"));
     }
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
     if (pwSetReadableDirectories(readable, 1) != 1) std::abort();
-    static NullSink sink;
-    pw::moduleReporter().setHostSink(&sink);
+    silenceReports();
     return s;
   }();
   return *made;
@@ -116,8 +101,7 @@ Setup& setup() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Setup& s = setup();
-  constexpr std::size_t kParamBytes = 4;
-  if (size < kParamBytes) return 0;
+  if (size < 4) return 0;
   RenderParams params{};
   params.font.lfHeight = 1 + data[0] % 40;
   params.font.lfWeight = 400;
@@ -134,13 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   params.imageDirectory = s.directory.c_str();
 
   MemoryOpener opener;
-  opener.data = data + kParamBytes;
-  opener.size = size - kParamBytes;
+  opener.data = data + 4;
+  opener.size = size - 4;
   pw::ConversionServices services;
   services.files = &opener;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.
   services.keepAllText = (data[1] & 0x08) != 0;
-  CheckingSurface surface;
+  pw::fuzzing::CheckingSurface surface;
   uint32_t pages = 0;
   (void)pw::convertText(&params, &surface, "fuzz.txt", 0, &s.fields, &pages, services);
   surface.requireFinished();

@@ -1,40 +1,12 @@
 // The image library on arbitrary TIFF bytes: open, render, close. A rendered block is walked to
 // its last pixel byte, as a surface drawing it would.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "eventlog/event_reporter.h"
+#include "fuzz_support.h"
 #include "images/image_library.h"
-#include "pagewright/pagewright.h"
 #include "platform/heap_block.h"
-#include "scratch.h"
 
 namespace {
-
-class NullSink final : public pw::EventSink {
- public:
-  bool write(const pw::EventRecord&) override { return true; }
-};
-
-const std::string& filePath() {
-  static const std::string path = [] {
-    std::string scratch = scratchPattern("pagewright-fuzz-image");
-    char* pattern = scratch.data();
-    const int fd = mkstemp(pattern);
-    if (fd < 0) std::abort();
-    close(fd);
-    static NullSink sink;
-    pw::moduleReporter().setHostSink(&sink);
-    return scratch;
-  }();
-  return path;
-}
 
 uint32_t readU32(const unsigned char* at) {
   uint32_t value;
@@ -45,13 +17,14 @@ uint32_t readU32(const unsigned char* at) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  const int fd = open(filePath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) std::abort();
-  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  close(fd);
+  static const std::string path = [] {
+    silenceReports();
+    return scratchFile("pagewright-fuzz-image");
+  }();
+  rewrite(path, nullptr, 0, data, size);
 
   pw::ImageLibrary& images = pw::platformImages();
-  pw::ImageHandle image = images.open(filePath().c_str());
+  pw::ImageHandle image = images.open(path.c_str());
   if (!image) std::abort();  // the file exists; only rendering may fail
   const pw::HeapBlock owner = images.render(image);
   images.close(image);

@@ -1,4 +1,5 @@
-// Bit-row copying at every alignment, against a one-pixel-at-a-time reference.
+// Bit-row copying and filling at every alignment, against a pixel-at-a-time reference; page
+// lengths.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -57,9 +58,9 @@ TEST(FaxGeometry, PaperLengthsFollowTheResolution) {
   EXPECT_EQ(pageLines(Paper::kA4, 0, kFaxDpiYNormal), 1145);
   EXPECT_EQ(pageLines(Paper::kLetter, 0, kFaxDpiYFine), 2152);  // 279 mm, not 11 in
   EXPECT_EQ(pageLines(Paper::kLegal, 0, kFaxDpiYFine), 2744);   // 14 in, within 356 mm
-  EXPECT_EQ(pageLines(Paper::kLegal, 0, kFaxDpiYNormal), 1372);
   EXPECT_EQ(pageLines(Paper::kB4, 0, kFaxDpiYFine), 2723);
   EXPECT_EQ(pageLines(Paper::kCustom, 100, kFaxDpiYFine), 771);
+  EXPECT_EQ(pageLines(Paper::kA4, 0, 1), 11);
   EXPECT_EQ(pageLines(Paper::kCustom, 0, kFaxDpiYFine), 0);
   EXPECT_EQ(pageLines(Paper::kCustom, kMaxPaperHeightMm + 1, kFaxDpiYFine), 0);
 }

@@ -1,20 +1,16 @@
 // Our CCITT coder against libtiff's: the same bytes, and pixels that libtiff decodes back, for
-// every coding on generated images of the kinds that break coders and on pages the device draws.
+// every coding on generated images of the kinds that break coders. (The pages the device draws
+// are compared in output_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "common/libtiff_fax.h"
-#include "common/temp_dir.h"
-#include "device_test_util.h"
 #include "platform/last_error.h"
 #include "raster/output/ccitt_coder.h"
-#include "raster/output/fax_coder.h"
 
 namespace pw {
 namespace {
@@ -23,8 +19,6 @@ using testing::libtiffCode;
 using testing::libtiffDecode;
 using testing::packedRows;
 
-constexpr size_t kRowPadding = 3;  // bytes past each row, filled with ones like the bits past it
-
 struct Picture {
   std::string name;
   int width;
@@ -32,23 +26,23 @@ struct Picture {
   std::function<bool(int x, int y)> black;
 };
 
-// The picture as rows with junk past each row's last pixel, which must not count, and the
-// exact record of its inked rows.
+// The picture's rows with three bytes of ones past each, like the bits past its last pixel,
+// which must not count; and the exact record of its inked rows.
 struct Raster {
   size_t stride;
   std::vector<uint8_t> bits;
   std::vector<uint8_t> inked;
 
   explicit Raster(const Picture& picture)
-      : stride(static_cast<size_t>(picture.width + 7) / 8 + kRowPadding),
+      : stride(static_cast<size_t>(picture.width + 7) / 8 + 3),
         bits(stride * static_cast<size_t>(picture.height), 0xFF),
         inked(static_cast<size_t>(picture.height), 0) {
     for (int y = 0; y < picture.height; ++y) {
-      uint8_t* row = bits.data() + static_cast<size_t>(y) * stride;
       for (int x = 0; x < picture.width; ++x) {
-        const bool black = picture.black(x, y);
-        if (!black) row[x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
-        if (black) inked[static_cast<size_t>(y)] = 1;
+        if (picture.black(x, y))
+          inked[static_cast<size_t>(y)] = 1;
+        else
+          bits[static_cast<size_t>(y) * stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
       }
     }
   }
@@ -74,8 +68,8 @@ bool longRuns(int x, int y) {
   return (x < kLengths[y / 2]) != (y % 2 == 1);
 }
 
+// Deterministic and cheap: a hash of the position.
 bool noise(int x, int y, int percent) {
-  // Deterministic and cheap: a hash of the position.
   uint32_t h = static_cast<uint32_t>(x) * 0x9E3779B1u ^ static_cast<uint32_t>(y) * 0x85EBCA77u;
   h ^= h >> 15;
   h *= 0x2C1B3C6Du;
@@ -149,61 +143,6 @@ INSTANTIATE_TEST_SUITE_P(Pictures, CcittCoderTest,
                            return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
 
-// A page as the device draws it, with its record of inked rows: text in several faces and
-// sizes, bold, turned, underlined and struck out, over an opaque background on black, and
-// cut by all four edges.
-struct DevicePage {
-  FaxCompression compression;
-  bool fine;
-};
-
-class DevicePageTest : public ::testing::TestWithParam<DevicePage> {};
-
-TEST_P(DevicePageTest, OurCoderWritesLibtiffsStrip) {
-  pw::testing::TempDir dir;
-  auto device = pw::testing::makeDevice(dir.file("page.tif"), OutputFormat::kTiff, GetParam().fine,
-                                        /*heightMm=*/60);
-  ASSERT_GE(device->startDoc("page"), 1);
-  ASSERT_EQ(device->startPage(), 1);
-  const std::string text = "The quick brown fox jumps over the lazy dog 0123456789 ({[|]}) @#%&";
-  auto line = [&](LogFont font, int x, int y) {
-    ASSERT_TRUE(pw::testing::useFont(*device, font));
-    ASSERT_TRUE(device->textOut(x, y, text.data(), static_cast<int>(text.size())));
-  };
-  line(pw::testing::makeFont("Courier New", -30), 40, 10);
-  line(pw::testing::makeFont("Courier New", -40, 700), -25, 50);
-  line(pw::testing::makeFont("DejaVu Math TeX Gyre", -60), 900, 90);
-  LogFont marked = pw::testing::makeFont("Liberation Serif", 40);
-  marked.lfUnderline = 1;
-  marked.lfStrikeOut = 1;
-  marked.lfItalic = 1;
-  const_cast<PageRaster&>(device->raster()).fillRect(300, 150, 1300, 230, true);
-  device->setBkMode(kOpaque);
-  line(marked, 200, 170);
-  device->setBkMode(kTransparent);
-  LogFont turned = pw::testing::makeFont("Courier New", -30);
-  turned.lfEscapement = 900;
-  line(turned, 1700, 600);
-  line(pw::testing::makeFont("Courier New", -40), 10, device->raster().height() - 20);
-
-  const PageRaster& page = device->raster();
-  const int dpiY = GetParam().fine ? 196 : 98;
-  CodedPage ours;
-  CodedPage theirs;
-  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kOwn, &ours));
-  ASSERT_TRUE(codeFaxPage(page, GetParam().compression, dpiY, FaxCoder::kLibtiff, &theirs));
-  EXPECT_TRUE(std::equal(ours.bytes(), ours.bytes() + ours.size, theirs.bytes(),
-                         theirs.bytes() + theirs.size));
-  EXPECT_EQ(device->endDoc(), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Codings, DevicePageTest,
-                         ::testing::Values(DevicePage{FaxCompression::kG3, true},
-                                           DevicePage{FaxCompression::kG3TwoD, true},
-                                           DevicePage{FaxCompression::kG3TwoD, false},
-                                           DevicePage{FaxCompression::kG4, true},
-                                           DevicePage{FaxCompression::kG4, false}));
-
 TEST(CcittCoder, RefusesImpossibleGeometry) {
   const uint8_t row[4] = {};
   struct Case {
@@ -221,6 +160,8 @@ TEST(CcittCoder, RefusesImpossibleGeometry) {
     EXPECT_EQ(lastError(), kErrorInvalidParameter);
     EXPECT_TRUE(out.empty());
   }
+  std::vector<uint8_t> out;  // k = 1: every row one-dimensional
+  EXPECT_TRUE(codeCcitt({row, 4, 8, 1, nullptr}, {CcittCoding::kT4TwoD, 1, false}, &out));
 }
 
 }  // namespace

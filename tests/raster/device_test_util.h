@@ -1,20 +1,28 @@
-// Shared helpers of the fax device tests: devices on small pages, font records, ink bounds.
+// Shared helpers of the fax device tests: devices on short pages, fonts, pages of text, ink.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "raster/fax_device.h"
 
 namespace pw::testing {
+
+using Page = std::vector<uint8_t>;
 
 /// A device on a short custom page, so that tests encode little.
 inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
                                              OutputFormat format = OutputFormat::kTiff,
                                              bool fine = true, uint32_t heightMm = 40,
                                              FaxCompression compression = FaxCompression::kG3,
-                                             FaxCoder coder = FaxCoder::kOwn) {
+                                             int encoderThreads = 0) {
   FaxDeviceOptions options;
   options.outputPath = path;
   options.format = format;
@@ -22,7 +30,7 @@ inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
   options.compression = compression;
   options.paper = Paper::kCustom;
   options.customHeightMm = heightMm;
-  options.coder = coder;
+  options.encoderThreads = encoderThreads;
   return FaxDevice::create(options);
 }
 
@@ -32,6 +40,70 @@ inline LogFont makeFont(const char* face, int height, int weight = 400) {
   font.lfWeight = weight;
   std::strncpy(font.lfFaceName, face, sizeof font.lfFaceName - 1);
   return font;
+}
+
+/// Creates the font and selects it; null when creation fails.
+inline FontHandle useFont(FaxDevice& device, const LogFont& record) {
+  FontHandle font = device.createFont(record);
+  if (font) device.selectFont(font);
+  return font;
+}
+
+/// Starts a document and draws pages of the kind that breaks coders, different on each page:
+/// text in several faces and sizes, bold, turned, underlined and struck out over an opaque
+/// background on black, and cut by all four edges. Returns the rasters as drawn; the document
+/// stays open.
+inline std::vector<Page> drawPages(FaxDevice& device, int pages) {
+  std::vector<Page> drawn;
+  EXPECT_GE(device.startDoc("doc.txt"), 1);
+  for (int page = 0; page < pages; ++page) {
+    EXPECT_EQ(device.startPage(), 1);
+    auto line = [&](LogFont font, int x, int y) {
+      const std::string text =
+          "Page " + std::to_string(page + 1) +
+          ": the quick brown fox jumps over the lazy dog 0123456789 ({[|]}) @#%&";
+      EXPECT_TRUE(useFont(device, font));
+      EXPECT_TRUE(device.textOut(x + 90 * page, y, text.data(), static_cast<int>(text.size())));
+    };
+    line(makeFont("Courier New", -30), 40, 10);
+    line(makeFont("Courier New", -40, 700), -25, 50);
+    line(makeFont("DejaVu Math TeX Gyre", -60), 900, 90);
+    LogFont marked = makeFont("Liberation Serif", 40);
+    marked.lfUnderline = marked.lfStrikeOut = marked.lfItalic = 1;
+    const_cast<PageRaster&>(device.raster()).fillRect(300, 150, 1300, 230, true);
+    device.setBkMode(kOpaque);
+    line(marked, 200, 170);
+    device.setBkMode(kTransparent);
+    LogFont turned = makeFont("Courier New", -30);
+    turned.lfEscapement = 900;
+    line(turned, 1700, 600);
+    line(makeFont("Courier New", -40), 10, device.raster().height() - 20);
+    const PageRaster& raster = device.raster();
+    drawn.emplace_back(raster.data(), raster.data() + raster.byteSize());
+    EXPECT_EQ(device.endPage(), 1);
+  }
+  return drawn;
+}
+
+/// Ends the document and keeps it.
+inline void keepDocument(FaxDevice& device) {
+  EXPECT_EQ(device.endDoc(), 1);
+  EXPECT_TRUE(device.commit());
+}
+
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The names in a directory, sorted.
+inline std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 struct InkBounds {
@@ -56,13 +128,6 @@ inline InkBounds inkBounds(const PageRaster& raster) {
     }
   }
   return bounds;
-}
-
-/// Selects a new font on the device and returns it; fails the test when creation fails.
-inline FontHandle useFont(FaxDevice& device, const LogFont& record) {
-  FontHandle font = device.createFont(record);
-  if (font) device.selectFont(font);
-  return font;
 }
 
 }  // namespace pw::testing

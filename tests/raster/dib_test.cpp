@@ -11,194 +11,164 @@
 namespace pw {
 namespace {
 
-// A BITMAPINFO with room for a 256-entry colour table, and its pixel rows.
+// A white bitmap of width x height (negative: top-down), with room for a 256-entry colour
+// table whose entry 0 is white and 1 black.
 struct Dib {
   std::vector<uint8_t> info = std::vector<uint8_t>(sizeof(BitmapInfoHeader) + 256 * 4);
   std::vector<uint8_t> bits;
-  size_t stride = 0;
+  size_t stride;
 
+  Dib(int width, int height, int bitCount)
+      : stride((static_cast<size_t>(width) * bitCount + 31) / 32 * 4) {
+    BitmapInfoHeader& h = *header();
+    h.biSize = 40;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<uint16_t>(bitCount);
+    h.biClrUsed = bitCount <= 8 ? 2 : 0;
+    bits.assign(stride * std::abs(height), bitCount <= 8 ? 0 : 0xFF);
+    std::memset(palette(), 0xFF, 4);  // entry 0 white
+  }
   BitmapInfoHeader* header() { return reinterpret_cast<BitmapInfoHeader*>(info.data()); }
   uint8_t* palette() { return info.data() + sizeof(BitmapInfoHeader); }
-  uint8_t* row(int memoryRow) { return bits.data() + memoryRow * stride; }
+
+  // Makes pixel (x, memoryRow) black in any depth.
+  void setBlack(int x, int memoryRow) {
+    uint8_t* row = bits.data() + memoryRow * stride;
+    switch (header()->biBitCount) {
+      case 1:
+        row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        break;
+      case 4:
+        row[x / 2] |= x % 2 ? 0x01 : 0x10;
+        break;
+      case 8:
+        row[x] = 1;
+        break;
+      default:
+        std::memset(row + header()->biBitCount / 8 * x, 0, header()->biBitCount / 8);
+    }
+  }
 };
-
-// A white bitmap of width x height (negative: top-down) whose palette, for indexed depths, is
-// entry 0 white and entry 1 black.
-Dib makeDib(int width, int height, int bitCount) {
-  Dib dib;
-  BitmapInfoHeader* header = dib.header();
-  header->biSize = 40;
-  header->biWidth = width;
-  header->biHeight = height;
-  header->biPlanes = 1;
-  header->biBitCount = static_cast<uint16_t>(bitCount);
-  dib.stride = (static_cast<size_t>(width) * bitCount + 31) / 32 * 4;
-  dib.bits.assign(dib.stride * std::abs(height), 0);
-  if (bitCount <= 8) {
-    std::memset(dib.palette(), 0xFF, 4);   // index 0 white
-    std::memset(dib.palette() + 4, 0, 4);  // index 1 black
-    header->biClrUsed = 2;
-  } else {
-    std::memset(dib.bits.data(), 0xFF, dib.bits.size());
-  }
-  return dib;
-}
-
-// Makes pixel (x, memoryRow) black in any depth.
-void setBlack(Dib& dib, int x, int memoryRow) {
-  uint8_t* row = dib.row(memoryRow);
-  switch (dib.header()->biBitCount) {
-    case 1:
-      row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-      break;
-    case 4:
-      row[x / 2] |= x % 2 ? 0x01 : 0x10;
-      break;
-    case 8:
-      row[x] = 1;
-      break;
-    case 24:
-      std::memset(row + 3 * x, 0, 3);
-      break;
-    default:
-      std::memset(row + 4 * x, 0, 4);
-  }
-}
 
 class DibDrawing : public ::testing::Test {
  protected:
-  void SetUp() override {
-    device_ = testing::makeDevice(dir_.file("out.tif"));
-    ASSERT_TRUE(device_);
-  }
+  void SetUp() override { ASSERT_TRUE(device_); }
 
   int draw(int x, int y, Dib& dib, uint32_t colorUse = 0) {
     const auto height = static_cast<uint32_t>(dib.header()->biHeight);  // as the converter does
     return device_->setDIBitsToDevice(x, y, static_cast<uint32_t>(dib.header()->biWidth), height, 0,
                                       0, 0, height, dib.bits.data(), dib.header(), colorUse);
   }
-
   bool at(int x, int y) const { return device_->raster().pixel(x, y); }
+  int ink() const { return testing::inkBounds(device_->raster()).pixels; }
 
   pw::testing::TempDir dir_;
-  std::unique_ptr<FaxDevice> device_;
+  std::unique_ptr<FaxDevice> device_ = testing::makeDevice(dir_.file("out.tif"));
 };
 
-TEST_F(DibDrawing, BottomUpBitmapLandsWithItsTopRowAtTheDestination) {
-  Dib dib = makeDib(16, 8, 1);
-  setBlack(dib, 0, 7);  // last row in memory is the top of a bottom-up bitmap
-  setBlack(dib, 15, 0);
-  EXPECT_EQ(draw(10, 20, dib), 8);
-  EXPECT_TRUE(at(10, 20));
-  EXPECT_TRUE(at(25, 27));
-  EXPECT_EQ(testing::inkBounds(device_->raster()).pixels, 2);
-}
-
-TEST_F(DibDrawing, TopDownBitmapKeepsItsRowOrder) {
-  Dib dib = makeDib(5, -4, 1);
-  setBlack(dib, 0, 0);
-  setBlack(dib, 4, 3);
-  EXPECT_EQ(draw(3, 7, dib), 4);
-  EXPECT_TRUE(at(3, 7));
-  EXPECT_TRUE(at(7, 10));
-  EXPECT_EQ(testing::inkBounds(device_->raster()).pixels, 2);
+// The last row in memory is the top of a bottom-up bitmap, the first that of a top-down one.
+TEST_F(DibDrawing, BitmapsLandTopRowFirstInBothOrders) {
+  Dib bottomUp(16, 8, 1);
+  bottomUp.setBlack(0, 7);
+  bottomUp.setBlack(15, 0);
+  EXPECT_EQ(draw(10, 20, bottomUp), 8);
+  Dib topDown(5, -4, 1);
+  topDown.setBlack(0, 0);
+  topDown.setBlack(4, 3);
+  EXPECT_EQ(draw(3, 7, topDown), 4);
+  EXPECT_TRUE(at(10, 20) && at(25, 27) && at(3, 7) && at(7, 10));
+  EXPECT_EQ(ink(), 4);
 }
 
 TEST_F(DibDrawing, EveryDepthReducesToBlackAndWhite) {
-  for (int bitCount : {1, 4, 8, 24, 32}) {
-    SCOPED_TRACE(bitCount);
-    const_cast<PageRaster&>(device_->raster()).clear();
-    Dib dib = makeDib(3, -2, bitCount);
-    setBlack(dib, 1, 0);
-    setBlack(dib, 2, 1);
-    EXPECT_EQ(draw(101, 5, dib), 2);
-    EXPECT_FALSE(at(101, 5));
-    EXPECT_TRUE(at(102, 5));
-    EXPECT_TRUE(at(103, 6));
-    EXPECT_EQ(testing::inkBounds(device_->raster()).pixels, 2);
+  const int depths[] = {1, 4, 8, 24, 32};
+  for (int i = 0; i < 5; ++i) {
+    Dib dib(3, -2, depths[i]);
+    dib.setBlack(1, 0);
+    dib.setBlack(2, 1);
+    EXPECT_EQ(draw(100 + 8 * i, 5, dib), 2);
+    EXPECT_TRUE(!at(100 + 8 * i, 5) && at(101 + 8 * i, 5) && at(102 + 8 * i, 6)) << depths[i];
   }
+  EXPECT_EQ(ink(), 10);
 }
 
 TEST_F(DibDrawing, PaletteDecidesWhichIndexIsBlack) {
-  Dib dib = makeDib(8, 1, 1);
+  Dib dib(8, 1, 1);
   std::memset(dib.palette(), 0x00, 4);      // index 0 black
   std::memset(dib.palette() + 4, 0xC0, 4);  // index 1 light grey: white
-  dib.row(0)[0] = 0x0F;
+  dib.bits[0] = 0x0F;
   draw(0, 0, dib);
   for (int x = 0; x < 8; ++x) EXPECT_EQ(at(x, 0), x < 4) << x;
 }
 
 TEST_F(DibDrawing, DrawingReplacesWhatWasBelow) {
   const_cast<PageRaster&>(device_->raster()).fillRect(0, 0, 64, 4, true);
-  Dib dib = makeDib(9, 1, 24);  // white
+  Dib dib(9, 1, 24);  // white
   draw(3, 1, dib);
-  EXPECT_TRUE(at(2, 1));
-  for (int x = 3; x < 12; ++x) EXPECT_FALSE(at(x, 1)) << x;
-  EXPECT_TRUE(at(12, 1));
+  for (int x = 2; x < 13; ++x) EXPECT_EQ(at(x, 1), x == 2 || x == 12) << x;
   EXPECT_TRUE(at(5, 0));
 }
 
 TEST_F(DibDrawing, BitmapIsClippedAtEveryPageEdge) {
-  Dib dib = makeDib(40, 40, 8);
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) setBlack(dib, x, y);
-  }
+  Dib dib(40, 40, 8);
+  std::memset(dib.bits.data(), 1, dib.bits.size());
   const int height = device_->raster().height();
   EXPECT_EQ(draw(kFaxLineDots - 8, 10, dib), 40);
   EXPECT_EQ(draw(-30, -25, dib), 40);
   EXPECT_EQ(draw(500, height - 3, dib), 40);
   EXPECT_EQ(draw(5000, 5000, dib), 40);  // entirely off the page: nothing drawn, no fault
-  const auto ink = testing::inkBounds(device_->raster());
-  EXPECT_EQ(ink.pixels, 8 * 40 + 10 * 15 + 40 * 3);
-  EXPECT_TRUE(at(kFaxLineDots - 1, 10));
-  EXPECT_TRUE(at(0, 0));
-  EXPECT_TRUE(at(539, height - 1));
+  EXPECT_EQ(ink(), 8 * 40 + 10 * 15 + 40 * 3);
+  EXPECT_TRUE(at(kFaxLineDots - 1, 10) && at(0, 0) && at(539, height - 1));
 }
 
 TEST_F(DibDrawing, SourceRectangleAndBandSelectRows) {
-  Dib dib = makeDib(4, 4, 1);  // bottom-up: memory row 0 is the bottom
-  for (int row = 0; row < 4; ++row) setBlack(dib, row, row);
+  Dib dib(4, 4, 1);  // bottom-up: memory row 0 is the bottom
+  for (int row = 0; row < 4; ++row) dib.setBlack(row, row);
   // Source rows 1..2 counted from the bottom, columns 1..3.
   EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 3, 2, 1, 1, 0, 4, dib.bits.data(), dib.header(), 0),
             2);
   EXPECT_TRUE(at(1, 0));  // DIB row 2 (pixel x 2) at the top
   EXPECT_TRUE(at(0, 1));  // DIB row 1 (pixel x 1) below it
-  EXPECT_EQ(testing::inkBounds(device_->raster()).pixels, 2);
+  EXPECT_EQ(ink(), 2);
 }
 
-TEST_F(DibDrawing, BadHeadersAreRejectedBeforeUse) {
-  struct Case {
-    const char* name;
-    void (*spoil)(Dib&);
+TEST_F(DibDrawing, BadHeadersAndArgumentsAreRejectedBeforeUse) {
+  struct Call {
+    Dib dib{8, 8, 1};
+    uint32_t colorUse = 0;
+    uint32_t startScan = 0;
+    const void* bits = dib.bits.data();
   };
-  const Case cases[] = {
-      {"core header size", [](Dib& d) { d.header()->biSize = 12; }},
-      {"two planes", [](Dib& d) { d.header()->biPlanes = 2; }},
-      {"RLE compression", [](Dib& d) { d.header()->biCompression = 1; }},
-      {"16 bits", [](Dib& d) { d.header()->biBitCount = 16; }},
-      {"zero width", [](Dib& d) { d.header()->biWidth = 0; }},
-      {"negative width", [](Dib& d) { d.header()->biWidth = -4; }},
-      {"zero height", [](Dib& d) { d.header()->biHeight = 0; }},
-      {"huge width", [](Dib& d) { d.header()->biWidth = 0x7FFFFFFF; }},
-      {"huge top-down height", [](Dib& d) { d.header()->biHeight = INT32_MIN; }},
-      {"oversized colour table", [](Dib& d) { d.header()->biClrUsed = 3; }},
+  void (*const spoils[])(Call&) = {
+      [](Call& c) { c.dib.header()->biSize = 12; },
+      [](Call& c) { c.dib.header()->biPlanes = 2; },
+      [](Call& c) { c.dib.header()->biCompression = 1; },
+      [](Call& c) { c.dib.header()->biBitCount = 16; },
+      [](Call& c) { c.dib.header()->biWidth = 0; },
+      [](Call& c) { c.dib.header()->biWidth = -4; },
+      [](Call& c) { c.dib.header()->biHeight = 0; },
+      [](Call& c) { c.dib.header()->biWidth = 0x7FFFFFFF; },
+      [](Call& c) { c.dib.header()->biHeight = INT32_MIN; },
+      [](Call& c) { c.dib.header()->biClrUsed = 3; },  // more colours than one bit holds
+      [](Call& c) { c.colorUse = 1; },                 // DIB_PAL_COLORS
+      [](Call& c) { c.startScan = 9; },                // a band beyond the bitmap
+      [](Call& c) { c.bits = nullptr; },
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Dib dib = makeDib(8, 8, 1);
-    c.spoil(dib);
+  for (size_t i = 0; i < std::size(spoils); ++i) {
+    Call call;
+    std::memset(call.dib.bits.data(), 0xFF, call.dib.bits.size());  // black, if it were drawn
+    spoils[i](call);
     setLastError(0);
-    EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, dib.bits.data(), dib.header(), 0),
-              0);
-    EXPECT_EQ(lastError(), kErrorInvalidParameter);
+    EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, call.startScan, 8, call.bits,
+                                         call.dib.header(), call.colorUse),
+              0)
+        << i;
+    EXPECT_EQ(lastError(), kErrorInvalidParameter) << i;
   }
-  Dib dib = makeDib(8, 8, 1);
-  EXPECT_EQ(draw(0, 0, dib, /*colorUse=DIB_PAL_COLORS*/ 1), 0);
-  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, nullptr, dib.header(), 0), 0);
-  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, dib.bits.data(), nullptr, 0), 0);
-  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 9, 8, dib.bits.data(), dib.header(), 0),
-            0);  // band beyond the bitmap
-  EXPECT_EQ(testing::inkBounds(device_->raster()).pixels, 0);
+  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, "", nullptr, 0), 0);
+  EXPECT_EQ(ink(), 0);
 }
 
 }  // namespace

@@ -22,13 +22,8 @@ class FontMatchCacheTest : public ::testing::Test {
  protected:
   FontMatchCacheTest() {
     fs::create_directories(dir.path() / "conf.d");
-    conf = dir.file("conf.d/30-aliases.conf");
     write(conf, "<fontconfig/>");
-    fontFile = dir.file("LiberationMono-Regular.ttf");
-    write(fontFile, "font");
-    match.file = fontFile;
-    match.syntheticOblique = true;
-    cachePath = dir.file("cache/font-matches");
+    write(match.file, "font");
   }
 
   static void write(const std::string& path, const std::string& text) {
@@ -43,117 +38,107 @@ class FontMatchCacheTest : public ::testing::Test {
     return cache.find(request);
   }
 
-  bool storeMono() {
+  bool store(const FontRequest& request, const FontMatch& found) {
     FontMatchCache cache(cachePath);
     cache.load(kEnvironment);
-    return cache.store(kMono, match, {conf, dir.file("conf.d"), dir.file("missing.conf")},
+    return cache.store(request, found, {conf, dir.file("conf.d"), dir.file("missing.conf")},
                        kEnvironment);
   }
 
   pw::testing::TempDir dir;
-  std::string conf;
-  std::string fontFile;
-  std::string cachePath;
-  FontMatch match;
+  std::string conf = dir.file("conf.d/30-aliases.conf");
+  std::string cachePath = dir.file("cache/font-matches");
+  FontMatch match{dir.file("LiberationMono-Regular.ttf"), 0, false, true, "Liberation Mono"};
 };
 
-TEST_F(FontMatchCacheTest, AStoredMatchIsFoundByTheNextProcess) {
-  ASSERT_TRUE(storeMono());
+TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
+  ASSERT_TRUE(store(kMono, match));
   EXPECT_EQ(nextProcessFinds(kMono), match);
+  const FontRequest bold{"Arial", true, false, 0, "ru"};
+  const FontMatch boldMatch{match.file, 2, true, false, "Liberation Sans"};
+  ASSERT_TRUE(store(bold, boldMatch));
+  EXPECT_EQ(nextProcessFinds(kMono), match);
+  EXPECT_EQ(nextProcessFinds(bold), boldMatch);
   EXPECT_FALSE(nextProcessFinds({"Courier New", true, false, 0x31, ""}));
 }
 
-TEST_F(FontMatchCacheTest, MatchesAccumulateUnderTheSameConfiguration) {
-  ASSERT_TRUE(storeMono());
-  const FontRequest bold{"Arial", true, false, 0, "ru"};
-  FontMatch boldMatch{fontFile, 2, true, false, "Liberation Sans"};
-  {
-    FontMatchCache cache(cachePath);
-    cache.load(kEnvironment);
-    ASSERT_TRUE(cache.store(bold, boldMatch, {conf}, kEnvironment));
+// Each change to what the matches depend on makes the next process forget them.
+class FontMatchCacheChange : public FontMatchCacheTest,
+                             public ::testing::WithParamInterface<int> {};
+
+TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
+  ASSERT_TRUE(store(kMono, match));
+  std::string environment = kEnvironment;
+  switch (GetParam()) {
+    case 0:  // a configuration file changed
+      write(conf, "<fontconfig><alias/></fontconfig>");
+      break;
+    case 1: {  // a file added to a watched folder; folder times may be coarse
+      const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
+      for (int i = 0; FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        write(dir.file("conf.d/50-user-" + std::to_string(i) + ".conf"), "<fontconfig/>");
+      }
+      break;
+    }
+    case 2:  // a file appeared where none was
+      write(dir.file("missing.conf"), "<fontconfig/>");
+      break;
+    case 3:
+      fs::remove(match.file);
+      break;
+    case 4:
+      environment = "HOME=/home/other;";
+      break;
   }
-  EXPECT_EQ(nextProcessFinds(kMono), match);
-  EXPECT_EQ(nextProcessFinds(bold), boldMatch);
+  EXPECT_FALSE(nextProcessFinds(kMono, environment));
+  // A match stored now starts the file anew, without the forgotten ones.
+  FontMatchCache cache(cachePath);
+  cache.load(environment);
+  const FontRequest serif{"Times New Roman", false, false, 0, ""};
+  ASSERT_TRUE(cache.store(serif, match, {conf}, environment));
+  EXPECT_EQ(nextProcessFinds(serif, environment), match);
+  EXPECT_FALSE(nextProcessFinds(kMono, environment));
 }
 
-TEST_F(FontMatchCacheTest, AChangedConfigurationFileForgetsTheMatches) {
-  ASSERT_TRUE(storeMono());
-  write(conf, "<fontconfig><alias/></fontconfig>");
-  EXPECT_FALSE(nextProcessFinds(kMono));
-}
-
-TEST_F(FontMatchCacheTest, AFileAddedToAWatchedFolderForgetsTheMatches) {
-  ASSERT_TRUE(storeMono());
-  // Folder times may be coarse; wait until a new entry surely changes the recorded state.
-  const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
-  for (int i = 0; FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    write(dir.file("conf.d/50-user-" + std::to_string(i) + ".conf"), "<fontconfig/>");
-  }
-  EXPECT_FALSE(nextProcessFinds(kMono));
-}
-
-TEST_F(FontMatchCacheTest, AFileThatAppearsWhereNoneWasForgetsTheMatches) {
-  ASSERT_TRUE(storeMono());
-  write(dir.file("missing.conf"), "<fontconfig/>");
-  EXPECT_FALSE(nextProcessFinds(kMono));
-}
-
-TEST_F(FontMatchCacheTest, ARemovedFontFileForgetsTheMatches) {
-  ASSERT_TRUE(storeMono());
-  fs::remove(fontFile);
-  EXPECT_FALSE(nextProcessFinds(kMono));
-}
-
-TEST_F(FontMatchCacheTest, AnotherEnvironmentForgetsTheMatches) {
-  ASSERT_TRUE(storeMono());
-  EXPECT_FALSE(nextProcessFinds(kMono, "HOME=/home/other;"));
-  EXPECT_EQ(nextProcessFinds(kMono), match);
-}
+INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange, ::testing::Range(0, 5));
 
 TEST_F(FontMatchCacheTest, ADamagedFileIsIgnoredAndReplaced) {
-  ASSERT_TRUE(storeMono());
-  std::string text;
-  {
-    std::ifstream in(cachePath, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  // Each change leaves a file that must not yield a match: cut short, a flag that is not 0 or
-  // 1, no header.
-  const std::string cuts[] = {
-      text.substr(0, text.size() - 20),
-      text.substr(0, text.rfind("\t0\t")) + "\t7\t1\t" + fontFile + "\nend\n",
-      text.substr(text.find('\n') + 1)};
-  for (const std::string& damaged : cuts) {
-    write(cachePath, damaged);
+  ASSERT_TRUE(store(kMono, match));
+  std::ifstream in(cachePath, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    return std::string(text).replace(text.find(from), from.size(), to);
+  };
+  // Cut short, a flag that is not 0 or 1, an index that is no number, no header.
+  const std::string damaged[] = {
+      text.substr(0, text.size() - 20), replaced("\t0\t1\t" + match.file, "\t7\t1\t" + match.file),
+      replaced("\t49\t\t0\t", "\t49\t\tx\t"), text.substr(text.find('\n') + 1)};
+  for (const std::string& bytes : damaged) {
+    write(cachePath, bytes);
     EXPECT_FALSE(nextProcessFinds(kMono));
   }
-  ASSERT_TRUE(storeMono());
+  ASSERT_TRUE(store(kMono, match));
   EXPECT_EQ(nextProcessFinds(kMono), match);
 }
 
-TEST_F(FontMatchCacheTest, NamesThatWouldBreakTheFileAreNotStored) {
+TEST_F(FontMatchCacheTest, WhatCannotBeKeptIsNotStored) {
   FontMatchCache cache(cachePath);
   cache.load(kEnvironment);
+  // Names that would break the file's lines.
   EXPECT_FALSE(cache.store({"Courier\tNew", false, false, 0, ""}, match, {conf}, kEnvironment));
   EXPECT_FALSE(cache.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
   EXPECT_FALSE(fs::exists(cachePath));
-}
-
-TEST_F(FontMatchCacheTest, WithoutAPathNothingIsKept) {
-  FontMatchCache cache("");
-  cache.load(kEnvironment);
-  EXPECT_FALSE(cache.store(kMono, match, {conf}, kEnvironment));
-  EXPECT_FALSE(cache.find(kMono));
-}
-
-TEST_F(FontMatchCacheTest, AnUnwritableCacheFolderOnlyLosesTheCache) {
+  FontMatchCache nowhere("");
+  nowhere.load(kEnvironment);
+  EXPECT_FALSE(nowhere.store(kMono, match, {conf}, kEnvironment));
+  EXPECT_FALSE(nowhere.find(kMono));
+  // An unwritable folder only loses the cache: the match stays usable within the process.
   write(dir.file("blocker"), "a file where the folder should be");
-  FontMatchCache cache(dir.file("blocker/font-matches"));
-  cache.load(kEnvironment);
-  EXPECT_FALSE(cache.store(kMono, match, {conf}, kEnvironment));
-  // The match stays usable within the process.
-  EXPECT_EQ(cache.find(kMono), match);
+  FontMatchCache blocked(dir.file("blocker/font-matches"));
+  blocked.load(kEnvironment);
+  EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
+  EXPECT_EQ(blocked.find(kMono), match);
 }
 
 }  // namespace

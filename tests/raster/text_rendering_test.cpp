@@ -1,7 +1,6 @@
-// Text on the fax raster: placement against the measured cell, rotation, decorations, fonts.
+// Text on the fax raster: metrics, placement against the measured cell, rotation, decorations,
+// fonts and their stand-ins.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "common/temp_dir.h"
 #include "device_test_util.h"
@@ -12,38 +11,56 @@
 namespace pw {
 namespace {
 
-using testing::inkBounds;
-using testing::makeDevice;
-using testing::makeFont;
-using testing::useFont;
+using namespace pw::testing;
 
+// Each test draws on fresh devices of either resolution, in a font of its own.
 class TextRendering : public ::testing::Test {
  protected:
-  void SetUp() override {
-    device_ = makeDevice(dir_.file("out.tif"));
-    ASSERT_TRUE(device_);
+  FaxDevice& device(const LogFont& record, bool fine = true) {
+    devices_.push_back(makeDevice(dir_.file("out.tif"), OutputFormat::kTiff, fine));
+    EXPECT_TRUE(useFont(*devices_.back(), record));
+    return *devices_.back();
   }
-
-  TextSize measure(const char* text) {
-    TextSize size;
-    EXPECT_TRUE(device_->getTextExtent(text, static_cast<int>(std::strlen(text)), &size));
+  static TextSize measure(FaxDevice& on, const std::string& text) {
+    TextSize size{};
+    EXPECT_TRUE(on.getTextExtent(text.data(), static_cast<int>(text.size()), &size));
     return size;
   }
-
-  void draw(int x, int y, const char* text) {
-    ASSERT_TRUE(device_->textOut(x, y, text, static_cast<int>(std::strlen(text))));
+  static InkBounds draw(FaxDevice& on, int x, int y, const std::string& text) {
+    EXPECT_TRUE(on.textOut(x, y, text.data(), static_cast<int>(text.size())));
+    return inkBounds(on.raster());
   }
 
-  pw::testing::TempDir dir_;
-  std::unique_ptr<FaxDevice> device_;
+  TempDir dir_;
+  std::vector<std::unique_ptr<FaxDevice>> devices_;
 };
 
+TEST_F(TextRendering, MetricsFollowTheRecordAndTheResolution) {
+  // A positive height is the cell; a negative one the em, which the cell exceeds.
+  EXPECT_EQ(measure(device(makeFont("Courier New", 40)), "A").cy, 40);
+  EXPECT_GT(measure(device(makeFont("Courier New", -40)), "A").cy, 40);
+  FaxDevice& mono = device(makeFont("Courier New", -30));
+  EXPECT_EQ(measure(mono, "iiii").cx, 4 * measure(mono, "W").cx);
+  EXPECT_EQ(measure(mono, "").cx, 0);
+  LogFont narrow = makeFont("Courier New", -40);
+  narrow.lfWidth = 15;  // the average character width
+  EXPECT_NEAR(measure(device(narrow), "0123456789").cx, 150, 10);
+  // Half the lines per inch: the same em height in lines covers twice the paper, so glyphs are
+  // twice as wide in dots.
+  const LogFont em40 = makeFont("Courier New", -40);
+  EXPECT_NEAR(static_cast<double>(measure(device(em40, false), "ABCDEFGHIJ").cx) /
+                  measure(device(em40), "ABCDEFGHIJ").cx,
+              2.0, 0.15);
+  // Liberation Mono 10 pt: the advances every layout of the command depends on. Glyph images
+  // may be hinted differently; these must not move.
+  EXPECT_EQ(measure(device(makeFont("Liberation Mono", 27)), "0123456789").cx, 150);
+  EXPECT_EQ(measure(device(makeFont("Liberation Mono", 14), false), "0123456789").cx, 160);
+}
+
 TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -40)));
-  const TextSize size = measure("Hxgj|Q_");
-  draw(100, 60, "Hxgj|Q_");
-  const auto ink = inkBounds(device_->raster());
-  ASSERT_GT(ink.pixels, 0);
+  FaxDevice& on = device(makeFont("Courier New", -40));
+  const TextSize size = measure(on, "Hxgj|Q_");
+  const InkBounds ink = draw(on, 100, 60, "Hxgj|Q_");
   EXPECT_GE(ink.left, 100);
   EXPECT_LE(ink.right, 100 + size.cx);
   EXPECT_GE(ink.top, 60);
@@ -51,75 +68,30 @@ TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
   // The descenders reach well below the middle of the cell and the capitals near its top.
   EXPECT_GT(ink.bottom, 60 + size.cy * 3 / 4);
   EXPECT_LT(ink.top, 60 + size.cy / 4);
-}
-
-TEST_F(TextRendering, PositiveHeightIsTheCellAndNegativeTheEm) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", 40)));
-  EXPECT_EQ(measure("A").cy, 40);
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -40)));
-  EXPECT_GT(measure("A").cy, 40);  // the cell holds ascent and descent beyond the em
-}
-
-TEST_F(TextRendering, MonospaceWidthIsTheSumOfEqualAdvances) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -30)));
-  const TextSize one = measure("W");
-  EXPECT_EQ(measure("iiii").cx, 4 * one.cx);
-  EXPECT_EQ(measure("").cx, 0);
-}
-
-TEST_F(TextRendering, NonzeroWidthSetsTheAverageCharacterWidth) {
-  LogFont record = makeFont("Courier New", -40);
-  record.lfWidth = 15;
-  ASSERT_TRUE(useFont(*device_, record));
-  const int width = measure("0123456789").cx;
-  EXPECT_GE(width, 140);
-  EXPECT_LE(width, 160);
-}
-
-TEST_F(TextRendering, NormalResolutionKeepsProportions) {
-  const LogFont record = makeFont("Courier New", -40);
-  ASSERT_TRUE(useFont(*device_, record));
-  const int fineWidth = measure("ABCDEFGHIJ").cx;
-  auto normal = makeDevice(dir_.file("normal.tif"), OutputFormat::kTiff, /*fine=*/false);
-  ASSERT_TRUE(useFont(*normal, record));
-  TextSize size;
-  ASSERT_TRUE(normal->getTextExtent("ABCDEFGHIJ", 10, &size));
-  // Half the lines per inch: the same em height in lines covers twice the paper, so glyphs
-  // are twice as wide in dots.
-  EXPECT_NEAR(static_cast<double>(size.cx) / fineWidth, 2.0, 0.15);
-}
-
-TEST_F(TextRendering, CommandFontKeepsItsColumnsAtBothResolutions) {
-  // Liberation Mono 10 pt: the advances every layout of the command depends on. Glyph images may
-  // be hinted differently; these must not move.
-  ASSERT_TRUE(useFont(*device_, makeFont("Liberation Mono", 27)));
-  EXPECT_EQ(measure("0123456789").cx, 150);
-  auto normal = makeDevice(dir_.file("normal.tif"), OutputFormat::kTiff, /*fine=*/false);
-  ASSERT_TRUE(useFont(*normal, makeFont("Liberation Mono", 14)));
-  TextSize size;
-  ASSERT_TRUE(normal->getTextExtent("0123456789", 10, &size));
-  EXPECT_EQ(size.cx, 160);
-}
-
-TEST_F(TextRendering, FullStopKeepsItsSizeAtNormalResolution) {
-  // The command's default: Liberation Mono 10 pt, a 14-line cell at 98 lines per inch. Full
-  // hinting for a monochrome target shrank the stop to 2 x 2 dots, which OCR missed.
-  auto normal = makeDevice(dir_.file("normal.tif"), OutputFormat::kTiff, /*fine=*/false);
-  ASSERT_TRUE(useFont(*normal, makeFont("Liberation Mono", 14)));
-  ASSERT_TRUE(normal->textOut(20, 10, ".", 1));
-  const auto ink = inkBounds(normal->raster());
-  EXPECT_GE(ink.right - ink.left, 3);
-  EXPECT_GE(ink.bottom - ink.top, 2);
+  // The command's default, Liberation Mono 10 pt, a 14-line cell at 98 lines per inch: full
+  // hinting for a monochrome target shrank the full stop to 2 x 2 dots, which OCR missed.
+  const InkBounds stop = draw(device(makeFont("Liberation Mono", 14), false), 20, 10, ".");
+  EXPECT_GE(stop.right - stop.left, 3);
+  EXPECT_GE(stop.bottom - stop.top, 2);
+  // Glyphs wider than 64 dots are drawn another way: "=" keeps the gap between its bars.
+  FaxDevice& large = device(makeFont("Courier New", -200));
+  const InkBounds bars = draw(large, 0, 0, "=");
+  ASSERT_GT(bars.right - bars.left, 64);
+  int gapRows = 0;
+  for (int y = bars.top; y < bars.bottom; ++y) {
+    int ink = 0;
+    for (int x = bars.left; x < bars.right; ++x) ink += large.raster().pixel(x, y);
+    gapRows += ink == 0;
+  }
+  EXPECT_GT(gapRows, 5);
 }
 
 TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
   LogFont record = makeFont("Courier New", -30);
   record.lfEscapement = 900;
-  ASSERT_TRUE(useFont(*device_, record));
-  const TextSize size = measure("LLLLLLLL");
-  draw(200, 280, "LLLLLLLL");
-  const auto ink = inkBounds(device_->raster());
-  ASSERT_GT(ink.pixels, 0);
+  FaxDevice& on = device(record);
+  const TextSize size = measure(on, "LLLLLLLL");
+  const InkBounds ink = draw(on, 200, 280, "LLLLLLLL");
   EXPECT_GE(ink.left, 200);
   EXPECT_LE(ink.right, 200 + size.cy);
   EXPECT_GE(ink.top, 280 - size.cx);
@@ -127,93 +99,85 @@ TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
   EXPECT_GT(ink.bottom - ink.top, 3 * (ink.right - ink.left));  // a column, not a row
 
   // The first character sits at the reference point, the rest above it.
-  device_->startDoc("x");
-  device_->startPage();
-  draw(200, 280, "L");
-  const auto first = inkBounds(device_->raster());
+  FaxDevice& one = device(record);
+  const InkBounds first = draw(one, 200, 280, "L");
   EXPECT_GT(first.top, 280 - size.cx / 8 - 1);
   EXPECT_LE(first.bottom, 280);
   // "L" turned a quarter counter-clockwise has its foot on the side of the text's top.
-  const int footColumn = first.left;
   int footLength = 0;
-  for (int y = first.top; y < first.bottom; ++y)
-    footLength += device_->raster().pixel(footColumn, y);
+  for (int y = first.top; y < first.bottom; ++y) footLength += one.raster().pixel(first.left, y);
   EXPECT_LE(footLength, (first.bottom - first.top) / 2 + 2);
-  EXPECT_EQ(device_->endDoc(), 1);
 }
 
 TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
   LogFont record = makeFont("Courier New", 40);
   record.lfUnderline = 1;
-  ASSERT_TRUE(useFont(*device_, record));
-  const TextSize size = measure("    ");
-  draw(50, 20, "    ");  // spaces: only the underline is ink
-  const auto ink = inkBounds(device_->raster());
-  ASSERT_GT(ink.pixels, 0);
-  EXPECT_EQ(ink.left, 50);
-  EXPECT_EQ(ink.right, 50 + size.cx);
-  EXPECT_GT(ink.top, 20 + size.cy / 2);
-  EXPECT_LE(ink.bottom, 20 + size.cy);
+  FaxDevice& underlined = device(record);
+  const TextSize size = measure(underlined, "    ");
+  const InkBounds under = draw(underlined, 50, 20, "    ");  // spaces: only the line is ink
+  EXPECT_EQ(under.left, 50);
+  EXPECT_EQ(under.right, 50 + size.cx);
+  EXPECT_GT(under.top, 20 + size.cy / 2);
+  EXPECT_LE(under.bottom, 20 + size.cy);
 
-  LogFont struck = makeFont("Courier New", 40);
-  struck.lfStrikeOut = 1;
-  auto other = makeDevice(dir_.file("s.tif"));
-  ASSERT_TRUE(useFont(*other, struck));
-  ASSERT_TRUE(other->textOut(50, 20, "    ", 4));
-  const auto strike = inkBounds(other->raster());
-  ASSERT_GT(strike.pixels, 0);
+  record.lfUnderline = 0;
+  record.lfStrikeOut = 1;
+  const InkBounds strike = draw(device(record), 50, 20, "    ");
+  EXPECT_EQ(strike.left, 50);
   EXPECT_GT(strike.top, 20 + size.cy / 4);
-  EXPECT_LT(strike.bottom, ink.top);
+  EXPECT_LT(strike.bottom, under.top);
 }
 
 TEST_F(TextRendering, OpaqueBackgroundClearsTheCellAndTransparentKeepsIt) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", 40)));
-  const TextSize size = measure("  ");
-  device_->setBkMode(kOpaque);
-  // Blacken an area, then draw spaces over part of it.
-  PageRaster& raster = const_cast<PageRaster&>(device_->raster());
+  FaxDevice& on = device(makeFont("Courier New", 40));
+  const TextSize size = measure(on, "  ");
+  PageRaster& raster = const_cast<PageRaster&>(on.raster());
   raster.fillRect(0, 0, 400, 100, true);
-  draw(10, 10, "  ");
+  on.setBkMode(kOpaque);
+  draw(on, 10, 10, "  ");
   EXPECT_FALSE(raster.pixel(10, 10));
   EXPECT_FALSE(raster.pixel(10 + size.cx - 1, 10 + size.cy - 1));
   EXPECT_TRUE(raster.pixel(10 + size.cx, 10));  // just outside the cell
   EXPECT_TRUE(raster.pixel(9, 10));
+  EXPECT_TRUE(raster.pixel(10, 9));
 
-  EXPECT_EQ(device_->setBkMode(kTransparent), kOpaque);
-  draw(200, 10, "  ");
+  EXPECT_EQ(on.setBkMode(kTransparent), kOpaque);
+  draw(on, 200, 10, "  ");
   EXPECT_TRUE(raster.pixel(200, 10));
   EXPECT_TRUE(raster.pixel(200 + size.cx - 1, 10 + size.cy - 1));
 }
 
 TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -40)));
-  const PageRaster& raster = device_->raster();
+  FaxDevice& on = device(makeFont("Courier New", -40));
   // The underscore fills its whole cell, so ink reaches the left edge whatever the hinting.
-  draw(-15, -20, "_MMM");
-  draw(kFaxLineDots - 10, raster.height() - 30, "MMMM");
-  draw(-100000, 100000, "MMMM");
-  draw(1 << 30, -(1 << 30), "MMMM");
-  const auto ink = inkBounds(raster);
-  ASSERT_GT(ink.pixels, 0);
+  draw(on, -15, -20, "_MMM");
+  draw(on, kFaxLineDots - 10, on.raster().height() - 30, "MMMM");
+  draw(on, -100000, 100000, "MMMM");
+  const InkBounds ink = draw(on, 1 << 30, -(1 << 30), "MMMM");
   EXPECT_EQ(ink.left, 0);
   EXPECT_EQ(ink.top, 0);
   EXPECT_EQ(ink.right, kFaxLineDots);
+  // What is left is as the text drawn 100 dots further in shows it.
+  FaxDevice& inside = device(makeFont("Courier New", -40));
+  draw(inside, 85, 80, "_MMM");
+  draw(inside, kFaxLineDots - 110, 200, "MMMM");
+  const int bottom = on.raster().height() - 30;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      ASSERT_EQ(on.raster().pixel(x, y), inside.raster().pixel(x + 100, y + 100)) << x << ',' << y;
+      ASSERT_EQ(on.raster().pixel(kFaxLineDots - 100 + x, bottom + y),
+                inside.raster().pixel(kFaxLineDots - 200 + x, 200 + y))
+          << x << ',' << y;
+    }
+  }
 }
 
-TEST_F(TextRendering, BoldAndItalicChangeTheInk) {
-  ASSERT_TRUE(useFont(*device_, makeFont("Courier New", -40)));
-  draw(0, 0, "Hello");
-  const int regular = inkBounds(device_->raster()).pixels;
+TEST_F(TextRendering, BoldAndMissingFacesAreSynthesised) {
+  const int regular = draw(device(makeFont("Courier New", -40)), 0, 0, "Hello").pixels;
+  EXPECT_GT(draw(device(makeFont("Courier New", -40, 700)), 0, 0, "Hello").pixels, regular * 5 / 4);
 
-  auto bold = makeDevice(dir_.file("b.tif"));
-  ASSERT_TRUE(useFont(*bold, makeFont("Courier New", -40, 700)));
-  ASSERT_TRUE(bold->textOut(0, 0, "Hello", 5));
-  EXPECT_GT(inkBounds(bold->raster()).pixels, regular * 5 / 4);
-}
-
-TEST_F(TextRendering, MissingFacesAreSynthesised) {
   // This family has a single upright, regular face.
-  LogFont record = makeFont("DejaVu Math TeX Gyre", -40);
+  LogFont record = makeFont("DejaVu Math TeX Gyre", -60);
   const auto plain = matchFont(record);
   ASSERT_TRUE(plain);
   if (plain->file.find("DejaVuMath") == std::string::npos) GTEST_SKIP() << "font not installed";
@@ -222,88 +186,72 @@ TEST_F(TextRendering, MissingFacesAreSynthesised) {
   record.lfWeight = 700;
   const auto styled = matchFont(record);
   ASSERT_TRUE(styled);
-  EXPECT_TRUE(styled->syntheticOblique);
-  EXPECT_TRUE(styled->syntheticBold);
+  EXPECT_TRUE(styled->syntheticOblique && styled->syntheticBold);
 
   // A vertical bar leans to the right: its top starts further right than its foot.
-  auto lean = [](const PageRaster& raster) {
-    const auto ink = inkBounds(raster);
+  auto lean = [&](FaxDevice& on) {
+    const InkBounds ink = draw(on, 0, 0, "|");
     auto leftmost = [&](int y) {
       int x = 0;
-      while (x < raster.width() && !raster.pixel(x, y)) ++x;
+      while (x < kFaxLineDots && !on.raster().pixel(x, y)) ++x;
       return x;
     };
     return leftmost(ink.top) - leftmost(ink.bottom - 1);
   };
-  ASSERT_TRUE(useFont(*device_, makeFont("DejaVu Math TeX Gyre", -60)));
-  draw(0, 0, "|");
-  EXPECT_LE(std::abs(lean(device_->raster())), 1);
-  auto slanted = makeDevice(dir_.file("i.tif"));
-  ASSERT_TRUE(useFont(*slanted, record));
-  ASSERT_TRUE(slanted->textOut(0, 0, "|", 1));
-  EXPECT_GE(lean(slanted->raster()), 6);
+  EXPECT_LE(std::abs(lean(device(makeFont("DejaVu Math TeX Gyre", -60)))), 1);
+  EXPECT_GE(lean(device(record)), 6);
 }
 
 TEST_F(TextRendering, StockFontIsSelectedAtFirstAndNeverDeleted) {
-  FontHandle font = device_->createFont(makeFont("Courier New", 30));
+  FaxDevice& on = *devices_.emplace_back(makeDevice(dir_.file("out.tif")));
+  FontHandle font = on.createFont(makeFont("Courier New", 30));
   ASSERT_TRUE(font);
-  FontHandle stock = device_->selectFont(font);
+  FontHandle stock = on.selectFont(font);
   ASSERT_TRUE(stock);
-  EXPECT_EQ(device_->selectFont(stock), font);
-  device_->deleteFont(font);
-  device_->deleteFont(stock);
-  draw(0, 0, "text");  // drawn in the stock font
-  EXPECT_GT(inkBounds(device_->raster()).pixels, 0);
-  EXPECT_EQ(device_->selectFont(font), nullptr);  // deleted handles are refused
+  EXPECT_EQ(on.selectFont(stock), font);
+  on.deleteFont(font);
+  on.deleteFont(stock);
+  EXPECT_GT(draw(on, 0, 0, "text").pixels, 0);  // drawn in the stock font
+  EXPECT_EQ(on.selectFont(font), nullptr);      // deleted handles are refused
   EXPECT_EQ(lastError(), kErrorInvalidHandle);
-}
-
-TEST(FontMapping, CourierNewMapsToAMetricCompatibleFace) {
-  const auto match = matchFont(testing::makeFont("Courier New", 20));
-  ASSERT_TRUE(match);
-  // Liberation Mono, or Cousine where the Chrome OS core fonts are installed too.
-  EXPECT_TRUE(match->file.find("LiberationMono") != std::string::npos ||
-              match->file.find("Cousine") != std::string::npos)
-      << match->file;
-}
-
-TEST(FontMapping, EmptyFaceFollowsPitchAndFamily) {
-  LogFont record = testing::makeFont("", 20);
-  record.lfPitchAndFamily = 0x01;  // FIXED_PITCH
-  auto match = matchFont(record);
-  ASSERT_TRUE(match);
-  EXPECT_NE(match->file.find("Mono"), std::string::npos) << match->file;
-
-  record = testing::makeFont("No Such Font Anywhere", 20);
-  record.lfPitchAndFamily = 0x10;  // FF_ROMAN
-  match = matchFont(record);
-  ASSERT_TRUE(match);
-  EXPECT_NE(match->file.find("Serif"), std::string::npos) << match->file;
-
-  // A face whose name marks it fixed-pitch stands in with a fixed-pitch one, and says which.
-  record = testing::makeFont("Liberaton Mono", 20);
-  match = matchFont(record);
-  ASSERT_TRUE(match);
-  EXPECT_NE(match->file.find("Mono"), std::string::npos) << match->file;
-  char family[64] = "";
-  ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
-  EXPECT_EQ(family, match->family);
-  EXPECT_STRNE(family, "");
 }
 
 TEST_F(TextRendering, HighBytesAreDrawnFromTheRecordsCodePage) {
   LogFont cyrillic = makeFont("Courier New", -40);
   cyrillic.lfCharSet = 204;
-  ASSERT_TRUE(useFont(*device_, cyrillic));
-  draw(0, 0, "\xD6");  // Cyrillic TSE
-  auto latin = makeDevice(dir_.file("l.tif"));
-  ASSERT_TRUE(useFont(*latin, makeFont("Courier New", -40)));
-  ASSERT_TRUE(latin->textOut(0, 0, "\xD6", 1));  // O with diaeresis
-  const auto a = inkBounds(device_->raster());
-  const auto b = inkBounds(latin->raster());
-  ASSERT_GT(a.pixels, 0);
-  ASSERT_GT(b.pixels, 0);
-  EXPECT_GT(a.bottom, b.bottom);  // TSE has a descender, O-umlaut does not
+  const InkBounds tse = draw(device(cyrillic), 0, 0, "\xD6");
+  const InkBounds oUmlaut = draw(device(makeFont("Courier New", -40)), 0, 0, "\xD6");
+  ASSERT_GT(oUmlaut.pixels, 0);
+  EXPECT_GT(tse.bottom, oUmlaut.bottom);  // TSE has a descender, O-umlaut does not
+}
+
+// Faces that are not installed stand in with a face of the same kind, which the device names.
+TEST(FontMapping, MissingFacesStandInWithTheirKind) {
+  struct Case {
+    const char* face;
+    uint8_t pitchAndFamily;
+    std::vector<std::string> files;  // one of these
+  };
+  const Case cases[] = {
+      {"Courier New", 0, {"LiberationMono", "Cousine"}},  // metric-compatible
+      {"", 0x01, {"Mono"}},                               // FIXED_PITCH
+      {"No Such Font Anywhere", 0x10, {"Serif"}},         // FF_ROMAN
+      {"Liberaton Mono", 0, {"Mono"}},                    // fixed-pitch by its name
+  };
+  for (const Case& c : cases) {
+    LogFont record = makeFont(c.face, 20);
+    record.lfPitchAndFamily = c.pitchAndFamily;
+    const auto match = matchFont(record);
+    ASSERT_TRUE(match) << c.face;
+    EXPECT_TRUE(std::any_of(
+        c.files.begin(), c.files.end(),
+        [&](const std::string& file) { return match->file.find(file) != std::string::npos; }))
+        << c.face << ": " << match->file;
+    char family[64] = "";
+    ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
+    EXPECT_EQ(family, match->family);
+    EXPECT_STRNE(family, "");
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -110,65 +111,54 @@ TEST(Print, ImageThatIsNoTiff) {
         {failure(EVENTLOG_WARNING_TYPE, 0x80006DB5, image, ERROR_BAD_FORMAT)});
 }
 
-// A text file that cannot be opened: no page, the cause, and "Cannot open %1: %2" with the path
-// as given and the system's text, CR LF and all; no path at all is "No text file named", with
-// no cause.
-TEST(Reports, TextFilesThatCannotBeOpened) {
+// Conversions that end before a page: no page, the last error and one report with its cause
+// ("Cannot open %1: %2" with the path as given and the system's text, CR LF and all; "No text file
+// named"; "StartDoc failed when converting %1: %2"), and the host's DC with its own font.
+TEST(Reports, ConversionsThatCannotStart) {
   const host::Module module = host::load();
   ASSERT_NE(module.convert, nullptr);
-  const HDC dc = CreateDCA(nullptr, host::kPrinter, nullptr, nullptr);
-  ASSERT_NE(dc, nullptr);
-  const RenderParams params = host::a4Page();
+  const HDC printer = CreateDCA(nullptr, host::kPrinter, nullptr, nullptr);
+  ASSERT_NE(printer, nullptr);
+  // A memory DC has no document to start; the conversion gives the cause GDI leaves.
+  const HDC memory = CreateCompatibleDC(nullptr);
+  DOCINFOA info{sizeof info, "probe", nullptr, nullptr, 0};
+  SetLastError(0);
+  EXPECT_LT(StartDocA(memory, &info), 1);
+  const DWORD cause = GetLastError();  // 0 under Wine
   const std::string file = "C:\\no such directory\\..\\missing.txt";
   const std::string directory = "C:\\no such directory\\missing.txt";
+  const std::string text = host::work("plain.txt");
   const struct {
+    HDC dc;
     std::string path;
     DWORD error;
     host::Event event;
   } cases[] = {
-      {file, ERROR_FILE_NOT_FOUND,
+      {printer, file, ERROR_FILE_NOT_FOUND,
        failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, file, ERROR_FILE_NOT_FOUND)},
-      {directory, ERROR_PATH_NOT_FOUND,
+      {printer, directory, ERROR_PATH_NOT_FOUND,
        failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, directory, ERROR_PATH_NOT_FOUND)},
-      {"", 0xDEAD, {EVENTLOG_ERROR_TYPE, 0, 0xC0006D6A, {}}},  // the last error left as it was
+      {printer, "", 0xDEAD, {EVENTLOG_ERROR_TYPE, 0, 0xC0006D6A, {}}},  // last error left as it was
+      {memory,
+       text,
+       cause,
+       {EVENTLOG_ERROR_TYPE, 0, 0xC0006D92, {text, cause ? host::systemText(cause) : "error 0"}}},
   };
-  for (const auto& [path, error, event] : cases) {
+  const RenderParams params = host::a4Page();
+  for (const auto& [dc, path, error, event] : cases) {
     host::events.clear();
+    const HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
     uint32_t pages = 12345;
     SetLastError(0xDEAD);
     EXPECT_EQ(module.convert(&params, dc, path.c_str(), 0, nullptr, &pages), 0) << path;
     EXPECT_EQ(GetLastError(), error) << path;
     EXPECT_EQ(pages, 0u);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
     EXPECT_EQ(host::events, std::vector<host::Event>{event});
   }
   EXPECT_TRUE(host::systemText(ERROR_FILE_NOT_FOUND).ends_with("\r\n"));
-  DeleteDC(dc);
-}
-
-// A memory DC has no document to start: the conversion ends at StartDoc with the cause GDI left
-// ("StartDoc failed when converting %1: %2"), after handing the DC back with its own font.
-TEST(Reports, StartDocRefused) {
-  const host::Module module = host::load();
-  ASSERT_NE(module.convert, nullptr);
-  const HDC dc = CreateCompatibleDC(nullptr);
-  DOCINFOA info{sizeof info, "probe", nullptr, nullptr, 0};
-  SetLastError(0);
-  EXPECT_LT(StartDocA(dc, &info), 1);
-  const DWORD cause = GetLastError();  // 0 under Wine
-
-  const RenderParams params = host::a4Page();
-  const std::string text = host::work("plain.txt");
-  const HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
-  uint32_t pages = 12345;
-  SetLastError(0xDEAD);
-  EXPECT_EQ(module.convert(&params, dc, text.c_str(), 0, nullptr, &pages), 0);
-  EXPECT_EQ(GetLastError(), cause);
-  EXPECT_EQ(pages, 0u);
-  EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
-  const host::Event report{
-      EVENTLOG_ERROR_TYPE, 0, 0xC0006D92, {text, cause ? host::systemText(cause) : "error 0"}};
-  EXPECT_EQ(host::events, std::vector<host::Event>{report});
-  DeleteDC(dc);
+  DeleteDC(memory);
+  DeleteDC(printer);
 }
 
 // The module's heap refuses blocks from a size on: its calls of msvcrt's malloc, calloc and

@@ -1,0 +1,193 @@
+// Markup, through the recording surface: directives, right-aligned text, field placeholders and
+// numbered inserts, the page marker and the control characters that act with markup on.
+#include <string>
+#include <vector>
+
+#include "common/conversion_fixture.h"
+#include "eventlog/message_table.h"
+#include "platform/last_error.h"
+
+namespace pw::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class MarkupTest : public ConversionTest {
+ protected:
+  void SetUp() override {
+    ConversionTest::SetUp();
+    params.directivesEnabled = 1;
+    fields.set(5, "Org\nsecond").set(6, "first\nsecond").set(7, "Tel").set(8, "Fax");
+    fields.set(9, "nine").set(10, "Nr").set(11, "Me").set(18, "+1 555 0100").set(24, "Ann Lee");
+    fields.set(25, "").set(38, "Line one\nLine two\nLine three").set(53, "ID");
+  }
+  FieldTable fields;
+};
+
+void wideLine(RenderParams& p) {
+  p.pageWidthMm = 100000;  // capped to the fax line: left 80, right 1728
+  p.rightMarginMm = 0;
+}
+
+TEST_F(MarkupTest, Directives) {
+  check(
+      {
+          // Unknown codes, and "##BF" whose second '#' starts the directive.
+          {"x#BXy#AB#ZZ##BFz", "101,77 x#BXy#AB#ZZ#\n233,77 z"},
+          // A control character cuts a directive; the second letter never starts other markup.
+          {"#B\r\nF", "101,77 #B\n101,97 F"},
+          {"#Q<ToName> #%3", "101,77 #Q<ToName> #%3"},
+          // After "#OD" markup is text for good; a comment drops the rest of its line.
+          {"a#ODb#BFc\x01", "101,77 ab#BFc\x01"},
+          {"ab#CO note\r\ncd\n#CO whole line\nef", "101,77 abcd\n101,97 ef"},
+          // "#SJ" ends at most one page.
+          {"#SJa#SJ#SJb#SJ", "101,77 a\n101,77 b", 2},
+          // Orientation changes start a page; landscape text runs up from the bottom limit.
+          {"a#LOb#LOc\nd#POe", "101,77 a\n101,2214 b\n101,2203 c\n121,2214 d\n101,77 e", 3},
+          {"[#SO|#SD|#ST|#SF|#SN|#SX]", "101,77 [Org|first|Tel|Fax|Nr|#SX]"},
+          // Inserted text is cut at the line buffer's limit.
+          {std::string(2997, 'a') + "#SOzz",
+           "80,77 " + std::string(2997, 'a') + "Or",
+           1,
+           {msg::kLineOverflow},
+           wideLine},
+      },
+      fields.get());
+}
+
+TEST_F(MarkupTest, RightAlignedText) {
+  check({
+      // 20 mm is 160 dots; "abc" measures 30: x = 101 + 160 - 30.
+      {"x#T20|abc|y\n", "101,77 x\n231,77 abcy"},
+      // Wider than the distance: at the left margin. Beyond the right limit: at the limit, where
+      // it overflows and so ends its line. Any other character delimits with a distance of 0.
+      {"#T1|abcdef|\n#T9999|a|\n#T:b:\n",
+       "101,77 abcdef\n1627,97 a\n101,137 b",
+       1,
+       {msg::kLineOverflow}},
+      // A space as delimiter places nothing.
+      {"ab#T30 cd", "101,77 ab\n123,77 cd"},
+      // Line ends that end the text keep their line break, even as the delimiter.
+      {"#T20|abc\r\nnext\n#T20|abc\nnext", "231,77 abc\n101,97 next\n231,117 abc\n101,137 next"},
+      // A control character as the delimiter goes with the digits: no line break.
+      {"ab#T20\ncd", "101,77 ab\n123,77 cd"},
+      // The computed position survives the page start of the flush that draws it.
+      {"#T20|abc|\fz#T20|abc|", "231,77 abc\n101,77 z\n231,77 abc", 2},
+      // Landscape counts from the bottom: 10 mm is 77 dots; y = 2214 - 77 + 30.
+      {"#LO#T10|abc|", "101,2167 abc"},
+      // At the end of the file.
+      {"ab#T12", "101,77 ab"},
+      {"ab#T12|cd", "101,77 ab\n177,77 cd"},
+  });
+}
+
+TEST_F(MarkupTest, FieldsAndNumberedInserts) {
+  const std::string name64 = "ToName" + std::string(58, 'x');
+  check(
+      {
+          {"To: <ToName>, <To.Name> (<From.Fax>) <FromName><FromStationId>",
+           "101,77 To: \n145,77 Ann Lee\n222,77 , \n244,77 Ann Lee\n321,77  (\n343,77 +1 555 0100\n"
+           "464,77 ) \n486,77 Me\n508,77 ID"},
+          // What names no field stays as text, also when cut off by the end of the file.
+          {"<toname> <To.> <> <<ToName> a < b <Nope",
+           "101,77 <toname> <To.> <> <<ToName> a < b <Nope"},
+          {"<To.From.Fax><" + name64 + "> <ToNa", "101,77 <To.From.Fax><" + name64 + "> <ToNa"},
+          {"a <", "101,77 a <"},
+          // Missing and empty values leave no trace.
+          {"[<Subject><ToCompany>%1%9]", "101,77 [\n112,77 nine\n156,77 ]"},
+          // A control character that ends a name is acted on.
+          {"<ToName\nnext", "101,77 <ToName\n101,97 next"},
+          // A placeholder's further lines start where its line began, a numbered insert's under it.
+          {"Re: <Message>!",
+           "101,77 Re: \n145,77 Line one\n101,97 Line two\n101,117 Line three\n211,117 !"},
+          {"Tel: %6 #SD", "101,77 Tel: \n156,77 first\n156,97 second\n222,97  first"},
+          // The pen left over from the previous page is not where the next text begins.
+          {"abc\f<Message>", "101,77 abc\n101,77 Line one\n101,97 Line two\n101,117 Line three", 2},
+          // In landscape they start at the saved height.
+          {"#LOab<Message>",
+           "101,2214 ab\n101,2192 Line one\n121,2214 Line two\n141,2214 Line three"},
+      },
+      fields.get());
+  // Without any fields.
+  check({{"[<ToName>%1#SD]", "101,77 [\n112,77 ]"}});
+}
+
+TEST_F(MarkupTest, ControlCharactersAndThePageMarker) {
+  check({
+      // A control character with no layout meaning flushes without moving the pen.
+      {"ab\x01"
+       "cd",
+       "101,77 ab\n123,77 cd"},
+      {"\x01\x02", "", 0, {msg::kFileContainsNoText}},
+      // 22 saves the pen, 23 restores it for the rest of the page.
+      {"ab\x16"
+       "cd\r\x17"
+       "ef\n\x17gh",
+       "101,77 ab\n123,77 cd\n123,77 ef\n123,97 gh"},
+      {"ab\x16\fxyz\r\x17"
+       "cd",
+       "101,77 ab\n101,77 xyz\n101,77 cd", 2},
+      // "SPAGE" right after a file separator is a page marker, in any case; other text stays.
+      {"one two\x1cspage\nthree", "101,77 one two\n101,77 three", 2},
+      {"one\x1cSPARE parts\n", "101,77 one\n101,77 SPARE parts", 2},
+      {"SPAGE", "101,77 SPAGE"},
+  });
+}
+
+TEST_F(MarkupTest, StyleCodesRebuildTheFontInAnyCase) {
+  params.font.lfWeight = 700;  // dropped by the first rebuild: the style starts plain
+  params.font.lfItalic = 1;
+  ASSERT_EQ(convert("a#bfb#If#uSc#nFd#NI#nue#LOf#POg"), 1);
+  EXPECT_EQ(surface.drawing(),
+            "101,77 a\n112,77 b\n123,77 c\n134,77 d\n145,77 e\n101,2214 f\n101,77 g");
+  std::vector<std::string> styles;
+  for (const LogFont& f : surface.fonts) {
+    styles.push_back(std::to_string(f.lfWeight) + "/" + std::to_string(f.lfItalic) + "/" +
+                     std::to_string(f.lfUnderline) + "/" + std::to_string(f.lfEscapement) + "/" +
+                     std::to_string(f.lfOrientation));
+  }
+  EXPECT_THAT(styles,
+              ElementsAre("700/1/0/0/0", "700/0/0/0/0", "700/1/0/0/0", "700/1/1/0/0", "400/1/1/0/0",
+                          "400/0/1/0/0", "400/0/0/0/0", "400/0/0/900/900", "400/0/0/0/0"));
+  EXPECT_EQ(surface.liveFonts(), 0) << "every replaced font is deleted";
+}
+
+TEST_F(MarkupTest, FontThatCannotBeCreatedKeepsTheOldOne) {
+  surface.failCreateFontAt = 2;
+  ASSERT_EQ(convert("a#LOb#BFc"), 1);
+  // The page still ended for the orientation change; the text stays portrait.
+  EXPECT_EQ(pages, 2u);
+  EXPECT_EQ(surface.drawing(), "101,77 a\n101,77 b\n112,77 c");
+  EXPECT_THAT(eventIds(), ElementsAre(msg::kCreateFontFailed));
+  EXPECT_EQ(surface.fonts[2].lfEscapement, 0) << "the work font was put back";
+  EXPECT_EQ(surface.fonts[2].lfWeight, 700);
+  EXPECT_EQ(surface.liveFonts(), 0);
+  EXPECT_EQ(lastError(), 0u);
+}
+
+TEST_F(MarkupTest, BackgroundModes) {
+  ASSERT_EQ(convert("a#BOb#BTc"), 1);
+  EXPECT_THAT(surface.only("textOut setBkMode"),
+              ElementsAre("setBkMode 1", "textOut 101,77 a", "setBkMode 2", "textOut 112,77 b",
+                          "setBkMode 1", "textOut 123,77 c"));
+}
+
+TEST_F(MarkupTest, FileInserts) {
+  fields.set(3, dir.write("insert.txt", "alpha\r\n\r\nbeta"));
+  check({{"%%3.", "101,77 %\n112,77 alpha\n112,97  \n112,117 beta\n156,117 ."}}, fields.get());
+  fields.set(3, dir.write("empty.txt", ""));
+  check({{"a%3b", "101,77 a\n112,77 b"}}, fields.get());
+  // A file that cannot be read ends the conversion.
+  const std::string missing = dir.file("missing.txt");
+  fields.set(3, missing);
+  reset();
+  EXPECT_EQ(convert("%%3.\nmore", fields.get()), 0);
+  EXPECT_EQ(lastError(), kErrorFileNotFound);
+  EXPECT_EQ(surface.drawing(), "101,77 %");
+  EXPECT_EQ(surface.count("endDoc"), 1);
+  EXPECT_THAT(eventIds(), ElementsAre(msg::kCannotOpen));
+  EXPECT_EQ(sink.events[0].inserts[0], missing);
+}
+
+}  // namespace
+}  // namespace pw::testing
