@@ -129,7 +129,7 @@ TEST_F(MarkupTest, ControlCharactersAndThePageMarker) {
        "101,77 ab\n101,77 xyz\n101,77 cd", 2},
       // "SPAGE" right after a file separator is a page marker, in any case; other text stays.
       {"one two\x1cspage\nthree", "101,77 one two\n101,77 three", 2},
-      {"one\x1cSPARE parts\n", "101,77 one\n101,77 SPARE parts", 2},
+      {"one\x1cSPARE parts\x1cXPAGE", "101,77 one\n101,77 SPARE parts\n101,77 XPAGE", 3},
       {"SPAGE", "101,77 SPAGE"},
   });
 }
