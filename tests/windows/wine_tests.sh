@@ -83,7 +83,6 @@ case $command in
       -sCompression=none
     image tiff24nc 64x48 colour.tif "1 0 0 setrgbcolor 0 24 32 24 rectfill
       0 0 1 setrgbcolor 32 0 32 24 rectfill"
-    printf 'These are notes, not an image.\r\n' >"$pw/images/notes.tif"
     run "$build/tests/windows/host_tests.exe" --gtest_filter='PrefixSetup.*'
     ;;
   cleanup)
