@@ -17,22 +17,21 @@ struct CommandOutput {
   std::string err;
 };
 
-/// The pagewright command line of args: the built command, then args.
+/// The built command, then args.
 std::vector<std::string> commandLine(const std::vector<std::string>& args);
 
-/// A program running in a child process, its output going to files.
+/// argv[0] (a path) running in directory cwd, standard input reading the file input, its output
+/// going to files; killed if not waited for.
 class CommandProcess {
  public:
-  /// Starts argv[0] (a path) in directory cwd, standard input reading the file input.
   CommandProcess(std::vector<std::string> argv, const std::filesystem::path& cwd,
                  const std::string& input = "/dev/null");
-  ~CommandProcess();  ///< kills a command not waited for
+  ~CommandProcess();
   CommandProcess(const CommandProcess&) = delete;
   CommandProcess& operator=(const CommandProcess&) = delete;
 
   int pid() const { return pid_; }
   bool running();
-  /// Waits for the command's end and returns what it printed.
   CommandOutput wait();
 
  private:
@@ -42,12 +41,10 @@ class CommandProcess {
   bool ended_ = false;
 };
 
-/// Runs the pagewright command with args in directory cwd.
+/// Runs the built command with args in directory cwd.
 CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
-
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
 CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
-
 /// The bytes of a file; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 

@@ -58,6 +58,13 @@ std::unique_ptr<FileReader> MemoryFiles::openForReading(const char* path) {
   return reader;
 }
 
+bool Locator::locate(const char* name, std::string* path) {
+  names.emplace_back(name);
+  if (names.back().find("lost") != std::string::npos) return failWith(lostError) != 0;
+  *path = everyName.empty() ? prefix + name : everyName;
+  return true;
+}
+
 int ConversionTest::convert(std::string_view text, const JobFields* fields) {
   path = dir.write("input.txt", text);
   return convertPath(path.c_str(), fields);

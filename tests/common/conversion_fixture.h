@@ -55,6 +55,17 @@ class MemoryFiles : public FileOpener {
   std::vector<std::string> opened;  // every path asked for
 };
 
+/// A host's name lookup: notes every name; finds it as prefix + name, or as everyName when that
+/// is set; a name containing "lost" is not found, with lostError.
+class Locator : public NameLocator {
+ public:
+  bool locate(const char* name, std::string* path) override;
+  std::string prefix;
+  std::string everyName;
+  uint32_t lostError = 32;  // sharing violation
+  std::vector<std::string> names;
+};
+
 /// One conversion of a table: the text, what is drawn (RecordingSurface::drawing), the pages
 /// counted and the ids of the reports; setup changes the page description first.
 struct Row {

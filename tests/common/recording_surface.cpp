@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <sstream>
-#include <utility>
 
 #include "platform/last_error.h"
 
@@ -37,36 +36,28 @@ FontHandle RecordingSurface::createFont(const LogFont& font) {
   std::ostringstream line;
   line << "createFont h=" << font.lfHeight << " w=" << font.lfWidth << " weight=" << font.lfWeight
        << " italic=" << int{font.lfItalic} << " underline=" << int{font.lfUnderline}
-       << " esc=" << font.lfEscapement;
+       << " esc=" << font.lfEscapement << " -> ";
   if (failCreateFontAt == static_cast<int>(fonts.size())) {
-    log(line.str() + " -> null");
-    setLastError(createFontError);
-    return nullptr;
+    log(line.str() + "null");
+    return setLastError(8), nullptr;
   }
-  FontHandle handle = reinterpret_cast<FontHandle>(nextFont_++);
-  live_.push_back(handle);
-  log(line.str() + " -> " + std::to_string(reinterpret_cast<uintptr_t>(handle)));
-  return handle;
-}
-
-FontHandle RecordingSurface::selectFont(FontHandle font) {
-  log("selectFont " + std::to_string(reinterpret_cast<uintptr_t>(font)));
-  return std::exchange(selected_, font);
+  live_.push_back(reinterpret_cast<FontHandle>(nextFont_++));
+  log(line.str() + number(live_.back()));
+  return live_.back();
 }
 
 void RecordingSurface::deleteFont(FontHandle font) {
-  log("deleteFont " + std::to_string(reinterpret_cast<uintptr_t>(font)));
+  log("deleteFont " + number(font));
   live_.erase(std::remove(live_.begin(), live_.end(), font), live_.end());
 }
 
 int RecordingSurface::startDoc(const char* docName) {
-  log(std::string("startDoc ") + (docName ? docName : "(null)"));
-  if (failStartDoc) return setLastError(startDocError), 0;
-  return 1;  // the smallest job id that succeeds
+  log(std::string("startDoc ") + docName);
+  return failStartDoc ? (setLastError(5), 0) : 1;  // 1: the smallest job id that succeeds
 }
 
 bool RecordingSurface::getTextExtent(const char* text, int count, TextSize* size) {
-  if (failMeasureNewline && count == 1 && text[0] == '\n') return setLastError(measureError), false;
+  if (failMeasureNewline && count == 1 && text[0] == '\n') return setLastError(6), false;
   *size = {count * kCharWidth, kCellHeight};
   return true;
 }
@@ -75,11 +66,6 @@ bool RecordingSurface::textOut(int x, int y, const char* text, int count) {
   log("textOut " + std::to_string(x) + "," + std::to_string(y) + " " +
       std::string(text, static_cast<std::size_t>(count)));
   return true;
-}
-
-int RecordingSurface::setBkMode(int mode) {
-  log("setBkMode " + std::to_string(mode));
-  return std::exchange(bkMode_, mode);
 }
 
 int RecordingSurface::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX,
@@ -92,8 +78,7 @@ int RecordingSurface::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t h
        << " bpp=" << (bitmapInfo ? bitmapInfo->biBitCount : 0) << " use=" << colorUse
        << (bits ? "" : " nobits");
   log(line.str());
-  if (failSetDIBits) return setLastError(setDIBitsError), 0;
-  return static_cast<int>(scanLines);
+  return failSetDIBits ? (setLastError(setDIBitsError), 0) : static_cast<int>(scanLines);
 }
 
 }  // namespace pw::testing

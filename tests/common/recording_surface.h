@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "surface/drawing_surface.h"
@@ -15,19 +16,14 @@ class RecordingSurface : public DrawingSurface {
   static constexpr int kCharWidth = 10;
   static constexpr int kCellHeight = 20;
 
-  int dpiX = 204;
-  int dpiY = 196;
   // Failure injection: the operation fails with the given last-error value.
-  int failCreateFontAt = 0;  // the n-th createFont (1-based) fails; 0 = never
-  uint32_t createFontError = 8;
-  bool failStartDoc = false;
-  uint32_t startDocError = 5;
-  bool failMeasureNewline = false;
-  uint32_t measureError = 6;
+  int failCreateFontAt = 0;         // the n-th createFont (1-based) fails, with 8; 0 = never
+  bool failStartDoc = false;        // with 5
+  bool failMeasureNewline = false;  // with 6
   bool failSetDIBits = false;
   uint32_t setDIBitsError = 0;
 
-  /// Every call, one line each, e.g. "textOut 101,77 Hello ".
+  /// Every call, one line each, e.g. "textOut 101,77 Hello".
   std::vector<std::string> calls;
   /// The fonts created, in order.
   std::vector<LogFont> fonts;
@@ -44,11 +40,11 @@ class RecordingSurface : public DrawingSurface {
   FontHandle selected() const { return selected_; }
   static FontHandle stockFont() { return reinterpret_cast<FontHandle>(0x5700C); }
 
-  int getDeviceCaps(int index) override {
-    return index == kLogPixelsX ? dpiX : index == kLogPixelsY ? dpiY : 0;
-  }
+  int getDeviceCaps(int index) override { return index == kLogPixelsX ? 204 : 196; }
   FontHandle createFont(const LogFont& font) override;
-  FontHandle selectFont(FontHandle font) override;
+  FontHandle selectFont(FontHandle font) override {
+    return log("selectFont " + number(font)), std::exchange(selected_, font);
+  }
   void deleteFont(FontHandle font) override;
   int startDoc(const char* docName) override;
   int startPage() override { return log("startPage"), 1; }
@@ -56,13 +52,18 @@ class RecordingSurface : public DrawingSurface {
   int endDoc() override { return log("endDoc"), 1; }
   bool getTextExtent(const char* text, int count, TextSize* size) override;
   bool textOut(int x, int y, const char* text, int count) override;
-  int setBkMode(int mode) override;
+  int setBkMode(int mode) override {
+    return log("setBkMode " + std::to_string(mode)), std::exchange(bkMode_, mode);
+  }
   int setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX, int srcY,
                         uint32_t startScan, uint32_t scanLines, const void* bits,
                         const BitmapInfoHeader* bitmapInfo, uint32_t colorUse) override;
 
  private:
   void log(std::string line) { calls.push_back(std::move(line)); }
+  static std::string number(FontHandle font) {
+    return std::to_string(reinterpret_cast<uintptr_t>(font));
+  }
 
   std::vector<FontHandle> live_;
   FontHandle selected_ = stockFont();

@@ -41,9 +41,7 @@ std::string pagesOfText(int pages) {
   if (limit) {
     // Ignored, SIGXFSZ no longer ends the process: the write fails with EFBIG instead.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limits{};
-    getrlimit(RLIMIT_FSIZE, &limits);
-    limits.rlim_cur = limit;
+    const rlimit limits{limit, limit};
     setrlimit(RLIMIT_FSIZE, &limits);
   }
   CaptureSink sink;
@@ -56,11 +54,9 @@ std::string pagesOfText(int pages) {
   PwSurface* device = pwCreateFaxDevice(&options);
   if (!device) std::_Exit(3);
   const RenderParams params = defaultParams();
-  uint32_t pages = 0;
+  uint32_t pages = 0, written = 0, documentError = 0;
   const int result = pagewright(&params, device, text.c_str(), 0, nullptr, &pages);
   const uint32_t error = pwGetLastError();
-  uint32_t written = 0;
-  uint32_t documentError = 0;
   (void)pwFaxDeviceStatus(device, &written, &documentError);
   if (result) (void)pwFaxDeviceCommit(device);
   pwDestroySurface(device);

