@@ -4,8 +4,8 @@
 // confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
 #include <tiffio.h>
 
+#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "checking_surface.h"
@@ -15,43 +15,17 @@
 
 namespace {
 
-// The bytes of the current input as the text file.
-class MemoryReader final : public pw::FileReader {
- public:
-  MemoryReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool read(void* buffer, uint32_t size, uint32_t* got) override {
-    const std::size_t n = std::min<std::size_t>(size, size_ - at_);
-    // A null data pointer comes with size 0; memcpy must not see it.
-    if (n != 0) std::memcpy(buffer, data_ + at_, n);
-    at_ += n;
-    *got = static_cast<uint32_t>(n);
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
-
-struct MemoryOpener final : pw::FileOpener {
-  std::unique_ptr<pw::FileReader> openForReading(const char*) override {
-    return std::make_unique<MemoryReader>(data, size);
-  }
-  const uint8_t* data = nullptr;
-  std::size_t size = 0;
-};
-
 struct Setup {
   std::string directory;
+  std::string text;                 // the input's file
   std::vector<std::string> values;  // job field values in the line-list layout
   JobFields fields{};
 };
 
-std::string lineList(const std::string& lines) {
-  std::string value;
-  for (char c : lines) value += c == '\n' ? '\0' : c;
-  return value + std::string(2, '\0');
+void writeFile(const std::string& path, const void* data, std::size_t size) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file || (size != 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
+  std::fclose(file);
 }
 
 // A 24 x 8 Group 4 image of bars.
@@ -61,7 +35,6 @@ void writeLogo(const std::string& path) {
   const std::pair<ttag_t, int> tags[] = {{TIFFTAG_IMAGEWIDTH, 24},
                                          {TIFFTAG_IMAGELENGTH, 8},
                                          {TIFFTAG_BITSPERSAMPLE, 1},
-                                         {TIFFTAG_SAMPLESPERPIXEL, 1},
                                          {TIFFTAG_ROWSPERSTRIP, 8},
                                          {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE},
                                          {TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4}};
@@ -79,14 +52,15 @@ Setup& setup() {
     std::string pattern = scratchPattern("pagewright-fuzz");
     if (!mkdtemp(pattern.data())) std::abort();
     s->directory = pattern;
+    s->text = s->directory + "/fuzz.txt";
     writeLogo(s->directory + "/logo.tif");
     const std::string insert = s->directory + "/insert.txt";
-    FILE* file = std::fopen(insert.c_str(), "wb");
-    std::fputs("Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n", file);
-    std::fclose(file);
+    const char kInsert[] = "Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n";
+    writeFile(insert, kInsert, sizeof kInsert - 1);
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) {
-      s->values.push_back(
-          lineList(i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>"));
+      std::string lines = i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>";
+      for (char& c : lines) c = c == '\n' ? '\0' : c;
+      s->values.push_back(lines + std::string(2, '\0'));
     }
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
@@ -117,16 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   params.directivesEnabled = 1;
   params.imageDirectory = s.directory.c_str();
 
-  MemoryOpener opener;
-  opener.data = data + 4;
-  opener.size = size - 4;
+  writeFile(s.text, data + 4, size - 4);
   pw::ConversionServices services;
-  services.files = &opener;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.
   services.keepAllText = (data[1] & 0x08) != 0;
   pw::fuzzing::CheckingSurface surface;
   uint32_t pages = 0;
-  (void)pw::convertText(&params, &surface, "fuzz.txt", 0, &s.fields, &pages, services);
+  (void)pw::convertText(&params, &surface, s.text.c_str(), 0, &s.fields, &pages, services);
   surface.requireFinished();
   return 0;
 }
