@@ -103,14 +103,6 @@ TEST_F(DibDrawing, PaletteDecidesWhichIndexIsBlack) {
   for (int x = 0; x < 8; ++x) EXPECT_EQ(at(x, 0), x < 4) << x;
 }
 
-TEST_F(DibDrawing, DrawingReplacesWhatWasBelow) {
-  const_cast<PageRaster&>(device_->raster()).fillRect(0, 0, 64, 4, true);
-  Dib dib(9, 1, 24);  // white
-  draw(3, 1, dib);
-  for (int x = 2; x < 13; ++x) EXPECT_EQ(at(x, 1), x == 2 || x == 12) << x;
-  EXPECT_TRUE(at(5, 0));
-}
-
 TEST_F(DibDrawing, BitmapIsClippedAtEveryPageEdge) {
   Dib dib(40, 40, 8);
   std::memset(dib.bits.data(), 1, dib.bits.size());

@@ -133,7 +133,8 @@ TEST_P(PagePipelineTest, TheFirstFailureEndsTheDocumentAtThatPage) {
   EXPECT_EQ(writer.written, numbers(4));
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4));
+INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4),
+                         [](const auto& info) { return std::to_string(info.param) + "Threads"; });
 
 // The fax device with coding threads writes the same file as without.
 TEST(FaxDeviceThreads, CodedOnThreadsTheFileEqualsTheOneCodedInline) {
