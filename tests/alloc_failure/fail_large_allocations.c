@@ -1,6 +1,6 @@
 /* Preloaded into a test host: allocations of pw_fail_allocations_from bytes or more fail, as they
  * do for a host whose heap is exhausted or capped. The host sets the threshold itself (through
- * dlsym), so that its own set-up is not affected. */
+ * dlsym), so that its own set-up is not affected. The library asks for no aligned blocks. */
 #include <errno.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -8,7 +8,6 @@
 extern void* __libc_malloc(size_t size);
 extern void* __libc_calloc(size_t count, size_t size);
 extern void* __libc_realloc(void* block, size_t size);
-extern void* __libc_memalign(size_t alignment, size_t size);
 
 size_t pw_fail_allocations_from = SIZE_MAX;
 
@@ -30,20 +29,4 @@ void* calloc(size_t count, size_t size) {
 
 void* realloc(void* block, size_t size) {
   return refused(size) ? NULL : __libc_realloc(block, size);
-}
-
-void* aligned_alloc(size_t alignment, size_t size) {
-  return refused(size) ? NULL : __libc_memalign(alignment, size);
-}
-
-void* memalign(size_t alignment, size_t size) {
-  return refused(size) ? NULL : __libc_memalign(alignment, size);
-}
-
-int posix_memalign(void** block, size_t alignment, size_t size) {
-  if (refused(size)) return ENOMEM;
-  void* memory = __libc_memalign(alignment, size);
-  if (!memory) return ENOMEM;
-  *block = memory;
-  return 0;
 }

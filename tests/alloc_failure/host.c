@@ -1,15 +1,14 @@
-/* A host whose heap refuses large allocations (fail_large_allocations.so preloaded): every
- * export must return with a failure result and last error 8 or 14, never end the process.
+/* A host whose heap refuses large allocations (fail_large_allocations.so preloaded): converting a
+ * text of several pages onto callbacks and onto the fax device must fail with last error 8 or 14,
+ * or succeed, at every limit, never end the process.
  *   alloc_failure_host WORK_DIR */
 #include <dlfcn.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <string.h>
 
 #include "pagewright/fax_device.h"
 #include "pagewright/pagewright.h"
 
-static size_t* threshold;
 static int failures;
 
 static void expect(int ok, const char* what, size_t limit, uint32_t code) {
@@ -61,10 +60,9 @@ static int32_t bits(void* user, int32_t x, int32_t y, uint32_t w, uint32_t h, in
 #pragma GCC diagnostic pop
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  threshold = (size_t*)dlsym(RTLD_DEFAULT, "pw_fail_allocations_from");
-  if (!threshold) {
-    fprintf(stderr, "fail_large_allocations.so is not preloaded\n");
+  size_t* threshold = (size_t*)dlsym(RTLD_DEFAULT, "pw_fail_allocations_from");
+  if (argc != 2 || !threshold) {
+    fprintf(stderr, "usage: WORK_DIR, with fail_large_allocations.so preloaded\n");
     return 2;
   }
   char text[4096], output[4096];
@@ -83,25 +81,22 @@ int main(int argc, char** argv) {
                                .bottomMarginMm = 10,
                                .leftMarginMm = 10,
                                .rightMarginMm = 10};
-
   const PwSurfaceOps ops = {caps, font, selectFont, deleteFont, docStart, one,
                             one,  one,  extent,     draw,       mode,     bits};
   static char fontObject;
   PwSurface* callbacks = pwCreateSurface(&ops, &fontObject);
   if (!callbacks) return 2;
-
+  const PwFaxDeviceOptions options = {.outputPath = output, .compression = PW_FAX_COMPRESSION_G4};
   const size_t limits[] = {16384, 60000, 70000, 131072, 262144, 524288, 1048576, 4194304};
   for (size_t i = 0; i < sizeof limits / sizeof limits[0]; ++i) {
     const size_t limit = limits[i];
-    uint32_t pages = 99;
-
+    uint32_t pages = 99, written = 0, documentError = 0;
     *threshold = limit;
     int result = pagewright(&params, callbacks, text, 0, NULL, &pages);
     uint32_t code = pwGetLastError();
     *threshold = SIZE_MAX;
     expect(result == 1 || outOfMemory(code), "pagewright on callbacks", limit, code);
 
-    const PwFaxDeviceOptions options = {.outputPath = output, .compression = PW_FAX_COMPRESSION_G4};
     *threshold = limit;
     PwSurface* device = pwCreateFaxDevice(&options);
     code = pwGetLastError();
@@ -112,7 +107,6 @@ int main(int argc, char** argv) {
     }
     result = pagewright(&params, device, text, 0, NULL, &pages);
     code = pwGetLastError();
-    uint32_t written = 0, documentError = 0;
     const int status = pwFaxDeviceStatus(device, &written, &documentError);
     pwDestroySurface(device);
     *threshold = SIZE_MAX;

@@ -1,76 +1,132 @@
 // A whole conversion of arbitrary bytes with markup on and every job field set, onto a surface
 // that checks its own use. The first bytes choose the page description; the rest is the text.
-// "%3" names a small file and "@/logo@/n" a small TIFF, both made at start-up, and reading is
-// confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
-#include <tiffio.h>
-
+// "%3" names a small file and "@/logo@/n" a small TIFF, both put in place at start-up, and reading
+// is confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
+#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <set>
+#include <utility>
 #include <vector>
 
-#include "checking_surface.h"
 #include "converter/converter.h"
 #include "fuzz_support.h"
 #include "pagewright/pagewright.h"
+#include "surface/drawing_surface.h"
 
-namespace {
+// A drawing surface for fuzzing that checks the converter's use of it and aborts on the first
+// breach: fonts used or deleted that were never created or already deleted, pages outside the
+// document or inside each other, drawing outside a page, a conversion that leaves anything open.
+namespace pw::fuzzing {
 
-// The bytes of the current input as the text file.
-class MemoryReader final : public pw::FileReader {
+class CheckingSurface final : public DrawingSurface {
  public:
-  MemoryReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool read(void* buffer, uint32_t size, uint32_t* got) override {
-    const std::size_t n = std::min<std::size_t>(size, size_ - at_);
-    // A null data pointer comes with size 0; memcpy must not see it.
-    if (n != 0) std::memcpy(buffer, data_ + at_, n);
-    at_ += n;
-    *got = static_cast<uint32_t>(n);
+  int getDeviceCaps(int index) override { return index == kLogPixelsX ? 204 : 196; }
+
+  FontHandle createFont(const LogFont& font) override {
+    require(font.lfFaceName[sizeof font.lfFaceName - 1] == '\0', "face name without its NUL");
+    auto handle = reinterpret_cast<FontHandle>(nextFont_++);
+    live_.insert(handle);
+    return handle;
+  }
+  FontHandle selectFont(FontHandle font) override {
+    require(font == stockFont() || live_.contains(font), "selecting a font never created");
+    return std::exchange(selected_, font);
+  }
+  void deleteFont(FontHandle font) override {
+    require(font != selected_ && live_.erase(font) == 1, "deleting a selected or unknown font");
+  }
+  int startDoc(const char* docName) override {
+    require(!inDoc_ && docName && ++documents_ == 1, "startDoc twice, or without a name");
+    return inDoc_ = true;
+  }
+  int startPage() override {
+    require(inDoc_ && !inPage_, "startPage outside a document or inside a page");
+    return inPage_ = true;
+  }
+  int endPage() override {
+    require(inPage_, "endPage outside a page");
+    inPage_ = false;
+    return 1;
+  }
+  int endDoc() override {
+    require(inDoc_ && !inPage_, "endDoc outside a document or inside a page");
+    inDoc_ = false;
+    return 1;
+  }
+  bool getTextExtent(const char* text, int count, TextSize* size) override {
+    require(inDoc_, "measuring outside the document");
+    requireText(text, count);
+    *size = {7 * count, 13};
     return true;
+  }
+  bool textOut(int, int, const char* text, int count) override {
+    require(inPage_, "textOut outside a page");
+    requireText(text, count);
+    return true;
+  }
+  int setBkMode(int mode) override {
+    require(inDoc_ && (mode == kTransparent || mode == kOpaque), "setBkMode: bad mode or time");
+    return std::exchange(bkMode_, mode);
+  }
+  int setDIBitsToDevice(int, int, uint32_t width, uint32_t height, int, int, uint32_t,
+                        uint32_t scanLines, const void* bits, const BitmapInfoHeader* info,
+                        uint32_t) override {
+    require(inPage_ && bits && info, "a bitmap outside a page, or without bits or header");
+    require(static_cast<uint32_t>(info->biWidth) == width &&
+                static_cast<uint32_t>(info->biHeight) == height && scanLines == height,
+            "a bitmap drawn with sizes other than its own");
+    // Every byte of the pixel array is read, so that the sanitizer sees one too few.
+    const uint64_t stride = (uint64_t{width} * info->biBitCount + 31) / 32 * 4;
+    for (uint64_t i = 0; i < stride * height; ++i)
+      checksum_ += static_cast<const uint8_t*>(bits)[i];
+    return static_cast<int>(height);
+  }
+
+  /// After the conversion: nothing may be left open or alive, the surface's font selected again.
+  void requireFinished() const {
+    require(!inDoc_ && !inPage_ && live_.empty(), "a document, page or font left open");
+    require(selected_ == stockFont(), "the surface's own font not selected again");
   }
 
  private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
+  static FontHandle stockFont() { return reinterpret_cast<FontHandle>(0x5700C); }
+  static void require(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "CheckingSurface: %s\n", what);
+    std::abort();
+  }
+  void requireText(const char* text, int count) const {
+    require(count >= 0 && (count == 0 || text), "text with a negative count or no characters");
+    require(live_.contains(selected_) || selected_ == stockFont(), "drawing with a deleted font");
+    for (int i = 0; i < count; ++i) checksum_ += static_cast<unsigned char>(text[i]);
+  }
+
+  std::set<FontHandle> live_;
+  FontHandle selected_ = stockFont();
+  uintptr_t nextFont_ = 0x1000;
+  bool inDoc_ = false;
+  bool inPage_ = false;
+  int documents_ = 0;
+  int bkMode_ = kOpaque;
+  mutable unsigned checksum_ = 0;
 };
 
-struct MemoryOpener final : pw::FileOpener {
-  std::unique_ptr<pw::FileReader> openForReading(const char*) override {
-    return std::make_unique<MemoryReader>(data, size);
-  }
-  const uint8_t* data = nullptr;
-  std::size_t size = 0;
-};
+}  // namespace pw::fuzzing
+
+namespace {
 
 struct Setup {
   std::string directory;
+  std::string text;                 // the input's file
   std::vector<std::string> values;  // job field values in the line-list layout
   JobFields fields{};
 };
 
-std::string lineList(const std::string& lines) {
-  std::string value;
-  for (char c : lines) value += c == '\n' ? '\0' : c;
-  return value + std::string(2, '\0');
-}
-
-// A 24 x 8 Group 4 image of bars.
-void writeLogo(const std::string& path) {
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
-  if (!tif) std::abort();
-  const std::pair<ttag_t, int> tags[] = {{TIFFTAG_IMAGEWIDTH, 24},
-                                         {TIFFTAG_IMAGELENGTH, 8},
-                                         {TIFFTAG_BITSPERSAMPLE, 1},
-                                         {TIFFTAG_SAMPLESPERPIXEL, 1},
-                                         {TIFFTAG_ROWSPERSTRIP, 8},
-                                         {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE},
-                                         {TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4}};
-  for (const auto& [tag, value] : tags) TIFFSetField(tif, tag, value);
-  for (uint32_t row = 0; row < 8; ++row) {
-    uint8_t line[3] = {0xF0, static_cast<uint8_t>(row), 0x0F};
-    TIFFWriteScanline(tif, line, row, 0);
-  }
-  TIFFClose(tif);
+void writeFile(const std::string& path, const void* data, std::size_t size) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file || (size != 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
+  std::fclose(file);
 }
 
 Setup& setup() {
@@ -79,14 +135,15 @@ Setup& setup() {
     std::string pattern = scratchPattern("pagewright-fuzz");
     if (!mkdtemp(pattern.data())) std::abort();
     s->directory = pattern;
-    writeLogo(s->directory + "/logo.tif");
+    s->text = s->directory + "/fuzz.txt";
+    std::filesystem::copy_file(PW_FUZZ_LOGO, s->directory + "/logo.tif");  // a G4 image
     const std::string insert = s->directory + "/insert.txt";
-    FILE* file = std::fopen(insert.c_str(), "wb");
-    std::fputs("Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n", file);
-    std::fclose(file);
+    const char kInsert[] = "Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n";
+    writeFile(insert, kInsert, sizeof kInsert - 1);
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) {
-      s->values.push_back(
-          lineList(i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>"));
+      std::string lines = i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>";
+      for (char& c : lines) c = c == '\n' ? '\0' : c;
+      s->values.push_back(lines + std::string(2, '\0'));
     }
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
@@ -117,16 +174,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   params.directivesEnabled = 1;
   params.imageDirectory = s.directory.c_str();
 
-  MemoryOpener opener;
-  opener.data = data + 4;
-  opener.size = size - 4;
+  writeFile(s.text, data + 4, size - 4);
   pw::ConversionServices services;
-  services.files = &opener;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.
   services.keepAllText = (data[1] & 0x08) != 0;
   pw::fuzzing::CheckingSurface surface;
   uint32_t pages = 0;
-  (void)pw::convertText(&params, &surface, "fuzz.txt", 0, &s.fields, &pages, services);
+  (void)pw::convertText(&params, &surface, s.text.c_str(), 0, &s.fields, &pages, services);
   surface.requireFinished();
   return 0;
 }

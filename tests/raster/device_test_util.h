@@ -22,7 +22,8 @@ inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
                                              OutputFormat format = OutputFormat::kTiff,
                                              bool fine = true, uint32_t heightMm = 40,
                                              FaxCompression compression = FaxCompression::kG3,
-                                             int encoderThreads = 0) {
+                                             int encoderThreads = 0,
+                                             FaxCoder coder = FaxCoder::kOwn) {
   FaxDeviceOptions options;
   options.outputPath = path;
   options.format = format;
@@ -31,6 +32,7 @@ inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
   options.paper = Paper::kCustom;
   options.customHeightMm = heightMm;
   options.encoderThreads = encoderThreads;
+  options.coder = coder;
   return FaxDevice::create(options);
 }
 

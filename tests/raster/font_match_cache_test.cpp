@@ -63,17 +63,21 @@ TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
 }
 
 // Each change to what the matches depend on makes the next process forget them.
+enum Change { kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved, kEnvironmentChanged };
+const char* const kChangeNames[] = {"ConfEdited", "FolderGrew", "FileAppeared", "FontRemoved",
+                                    "EnvironmentChanged"};
+
 class FontMatchCacheChange : public FontMatchCacheTest,
-                             public ::testing::WithParamInterface<int> {};
+                             public ::testing::WithParamInterface<Change> {};
 
 TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
   ASSERT_TRUE(store(kMono, match));
   std::string environment = kEnvironment;
   switch (GetParam()) {
-    case 0:  // a configuration file changed
+    case kConfEdited:
       write(conf, "<fontconfig><alias/></fontconfig>");
       break;
-    case 1: {  // a file added to a watched folder; folder times may be coarse
+    case kFolderGrew: {  // folder times may be coarse
       const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
       for (int i = 0; FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -81,13 +85,13 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
       }
       break;
     }
-    case 2:  // a file appeared where none was
+    case kFileAppeared:  // where none was
       write(dir.file("missing.conf"), "<fontconfig/>");
       break;
-    case 3:
+    case kFontRemoved:
       fs::remove(match.file);
       break;
-    case 4:
+    case kEnvironmentChanged:
       environment = "HOME=/home/other;";
       break;
   }
@@ -101,44 +105,20 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
   EXPECT_FALSE(nextProcessFinds(kMono, environment));
 }
 
-INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange, ::testing::Range(0, 5));
+INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange,
+                         ::testing::Values(kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved,
+                                           kEnvironmentChanged),
+                         [](const auto& info) { return std::string(kChangeNames[info.param]); });
 
-TEST_F(FontMatchCacheTest, ADamagedFileIsIgnoredAndReplaced) {
-  ASSERT_TRUE(store(kMono, match));
-  std::ifstream in(cachePath, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
-  auto replaced = [&](const std::string& from, const std::string& to) {
-    return std::string(text).replace(text.find(from), from.size(), to);
-  };
-  // Cut short, a flag that is not 0 or 1, an index that is no number, no header.
-  const std::string damaged[] = {
-      text.substr(0, text.size() - 20), replaced("\t0\t1\t" + match.file, "\t7\t1\t" + match.file),
-      replaced("\t49\t\t0\t", "\t49\t\tx\t"), text.substr(text.find('\n') + 1)};
-  for (const std::string& bytes : damaged) {
-    write(cachePath, bytes);
-    EXPECT_FALSE(nextProcessFinds(kMono));
-  }
-  ASSERT_TRUE(store(kMono, match));
-  EXPECT_EQ(nextProcessFinds(kMono), match);
-}
-
-TEST_F(FontMatchCacheTest, WhatCannotBeKeptIsNotStored) {
-  FontMatchCache cache(cachePath);
-  cache.load(kEnvironment);
-  // Names that would break the file's lines.
-  EXPECT_FALSE(cache.store({"Courier\tNew", false, false, 0, ""}, match, {conf}, kEnvironment));
-  EXPECT_FALSE(cache.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
-  EXPECT_FALSE(fs::exists(cachePath));
-  FontMatchCache nowhere("");
-  nowhere.load(kEnvironment);
-  EXPECT_FALSE(nowhere.store(kMono, match, {conf}, kEnvironment));
-  EXPECT_FALSE(nowhere.find(kMono));
-  // An unwritable folder only loses the cache: the match stays usable within the process.
+// An unwritable folder only loses the cache: the match stays usable within the process.
+TEST_F(FontMatchCacheTest, AMatchThatCannotBeKeptIsStillFoundInTheProcess) {
   write(dir.file("blocker"), "a file where the folder should be");
   FontMatchCache blocked(dir.file("blocker/font-matches"));
   blocked.load(kEnvironment);
   EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
   EXPECT_EQ(blocked.find(kMono), match);
+  // Names that would break the file's lines are not kept at all.
+  EXPECT_FALSE(blocked.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
 }
 
 }  // namespace

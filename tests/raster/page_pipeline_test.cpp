@@ -133,16 +133,19 @@ TEST_P(PagePipelineTest, TheFirstFailureEndsTheDocumentAtThatPage) {
   EXPECT_EQ(writer.written, numbers(4));
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4));
+INSTANTIATE_TEST_SUITE_P(Threads, PagePipelineTest, ::testing::Values(0, 1, 2, 4),
+                         [](const auto& info) { return std::to_string(info.param) + "Threads"; });
 
-// The fax device with coding threads writes the same file as without.
-TEST(FaxDeviceThreads, CodedOnThreadsTheFileEqualsTheOneCodedInline) {
+// The fax device with coding threads, or with libtiff's coder, writes the same file as without.
+TEST(FaxDeviceThreads, CodedOnThreadsOrByLibtiffTheFileEqualsTheOneCodedInline) {
   using namespace pw::testing;
   TempDir dir;
   std::vector<std::string> files;
-  for (const int threads : {0, 3}) {
-    const std::string path = dir.file("fax" + std::to_string(threads) + ".tif");
-    auto device = makeDevice(path, OutputFormat::kTiff, true, 30, FaxCompression::kG4, threads);
+  for (const auto& [threads, coder] : {std::pair{0, FaxCoder::kOwn}, std::pair{3, FaxCoder::kOwn},
+                                       std::pair{0, FaxCoder::kLibtiff}}) {
+    const std::string path = dir.file("fax" + std::to_string(files.size()) + ".tif");
+    auto device =
+        makeDevice(path, OutputFormat::kTiff, true, 30, FaxCompression::kG4, threads, coder);
     drawPages(*device, 12);
     keepDocument(*device);
     EXPECT_EQ(device->pagesWritten(), 12);
@@ -150,6 +153,7 @@ TEST(FaxDeviceThreads, CodedOnThreadsTheFileEqualsTheOneCodedInline) {
   }
   EXPECT_GT(files[0].size(), 0u);
   EXPECT_EQ(files[0], files[1]);
+  EXPECT_EQ(files[0], files[2]);
 }
 
 }  // namespace
