@@ -1,10 +1,9 @@
-// Several conversions at once on separate threads: each must draw and write exactly what it does
-// alone. Concurrent conversions share only the reporter; built with -fsanitize=thread, these
-// tests also catch any other state they share by accident.
+// Conversions at once on separate threads, onto recording surfaces and fax devices: each must draw
+// and write exactly what it does alone. They share only the reporter; built with
+// -fsanitize=thread, this also catches any other state they share by accident.
 #include <atomic>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,113 +16,87 @@
 namespace pw::testing {
 namespace {
 
-constexpr int kThreads = 4;
-constexpr int kRounds = 3;
+constexpr int kJobs = 4;
 
-class CountingSink : public EventSink {
- public:
+struct CountingSink : EventSink {
   bool write(const EventRecord&) override { return ++count, true; }
   std::atomic<int> count = 0;
 };
 
 struct Outcome {
   int result = -1;
-  uint32_t lastError = 0;
-  uint32_t pages = 0;
+  uint32_t lastError = 0, pages = 0;
   std::vector<std::string> calls;
-  std::string output;  // the fax device's file, when one was written
-
+  std::string output;  // the fax device's file
   bool operator==(const Outcome&) const = default;
 };
 
-class ConcurrencyTest : public ::testing::TestWithParam<bool> {
- protected:
-  // Each job has its own text, fields, images and confinement.
-  void SetUp() override {
-    moduleReporter().setHostSink(&sink);
-    for (int i = 0; i < kThreads; ++i) {
-      const std::string name = "job" + std::to_string(i);
-      std::filesystem::create_directories(dir.path() / name);
-      TiffFile logo{24 + 8 * static_cast<uint32_t>(i), 6};
-      logo.compression = COMPRESSION_CCITTFAX4;
-      logo.rows.assign(6, std::vector<uint8_t>(logo.width / 8, static_cast<uint8_t>(0x11 * i)));
-      ASSERT_TRUE(writeTiff(dir.file(name + "/logo.tif"), logo));
-      dir.write(name + "/insert.txt", "inserted by " + name + "\nsecond line\n");
-      std::ostringstream text;
-      text << "#BF" << name << "#NF <ToName>\n@/logo@/2\n%3\n#T150|right|#IFitalic#NI\n";
-      for (int line = 0; line < 150 + 40 * i; ++line) text << name << " line " << line << '\n';
-      // The reference that leaves its directory ends every job the same way.
-      text << "#LOlandscape#PO@/" << dir.file("job0") << "/../elsewhere@/1 never drawn\n";
-      texts[i] = dir.write(name + "/text.txt", text.str());
-      imageDirs[i] = dir.file(name);
-      fields[i].set(3, dir.file(name + "/insert.txt")).set(24, "Recipient " + name);
-      params[i].directivesEnabled = 1;
-      params[i].imageDirectory = imageDirs[i].c_str();
-    }
+// Job i has its own text, fields, image and confinement; odd jobs go to a fax device.
+Outcome run(int i, const TempDir& dir, const std::string& output) {
+  const std::string name = dir.file("job" + std::to_string(i));
+  const char* const readable[] = {name.c_str()};
+  EXPECT_EQ(pwSetReadableDirectories(readable, 1), 1);
+  RenderParams params = defaultParams();
+  params.directivesEnabled = 1;
+  params.imageDirectory = name.c_str();
+  FieldTable fields;
+  fields.set(3, name + "/insert.txt").set(24, "Recipient " + name);
+  const std::string text = name + "/text.txt";
+  Outcome outcome;
+  if (i % 2 == 0) {
+    RecordingSurface surface;
+    outcome.result = convertText(&params, &surface, text.c_str(), 0, fields.get(), &outcome.pages);
+    outcome.lastError = lastError();
+    outcome.calls = surface.calls;
+  } else {
+    PwFaxDeviceOptions options{};
+    options.outputPath = output.c_str();
+    options.compression = PW_FAX_COMPRESSION_G4;
+    PwSurface* device = pwCreateFaxDevice(&options);
+    outcome.result = pagewright(&params, device, text.c_str(), 0, fields.get(), &outcome.pages);
+    outcome.lastError = lastError();
+    // Kept although the refused reference failed the job, so that there are pages to compare.
+    EXPECT_EQ(pwFaxDeviceCommit(device), 1);
+    pwDestroySurface(device);
+    std::ifstream file(output, std::ios::binary);
+    outcome.output.assign(std::istreambuf_iterator<char>(file), {});
   }
-  void TearDown() override { moduleReporter().setHostSink(nullptr); }
-
-  // Runs job i on the calling thread, confined to its own directory, onto a recording surface
-  // or, with GetParam(), a fax device writing to output.
-  Outcome run(int i, const std::string& output) {
-    const char* const readable[] = {imageDirs[i].c_str()};
-    EXPECT_EQ(pwSetReadableDirectories(readable, 1), 1);
-    Outcome outcome;
-    if (!GetParam()) {
-      RecordingSurface surface;
-      outcome.result =
-          convertText(&params[i], &surface, texts[i].c_str(), 0, fields[i].get(), &outcome.pages);
-      outcome.lastError = lastError();
-      outcome.calls = surface.calls;
-    } else {
-      PwFaxDeviceOptions options{};
-      options.outputPath = output.c_str();
-      options.compression = PW_FAX_COMPRESSION_G4;
-      PwSurface* device = pwCreateFaxDevice(&options);
-      outcome.result =
-          pagewright(&params[i], device, texts[i].c_str(), 0, fields[i].get(), &outcome.pages);
-      outcome.lastError = lastError();
-      // Kept although the refused reference failed the job, so that there are pages to compare.
-      EXPECT_EQ(pwFaxDeviceCommit(device), 1);
-      pwDestroySurface(device);
-      std::ifstream file(output, std::ios::binary);
-      outcome.output.assign(std::istreambuf_iterator<char>(file), {});
-    }
-    (void)pwSetReadableDirectories(nullptr, 0);
-    return outcome;
-  }
-
-  TempDir dir;
-  std::string texts[kThreads];
-  std::string imageDirs[kThreads];
-  FieldTable fields[kThreads];
-  RenderParams params[kThreads] = {defaultParams(), defaultParams(), defaultParams(),
-                                   defaultParams()};
-  CountingSink sink;
-};
-
-TEST_P(ConcurrencyTest, ConversionsTogetherDoWhatTheyDoAlone) {
-  std::vector<Outcome> alone(kThreads);
-  for (int i = 0; i < kThreads; ++i) {
-    alone[i] = run(i, dir.file("alone" + std::to_string(i) + ".tif"));
-    EXPECT_EQ(alone[i].lastError, kErrorAccessDenied);
-    EXPECT_EQ(alone[i].output.empty(), !GetParam());
-  }
-  for (int round = 0; round < kRounds; ++round) {
-    std::vector<Outcome> together(kThreads);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i) {
-      threads.emplace_back(
-          [this, i, &together] { together[i] = run(i, dir.file(std::to_string(i) + ".tif")); });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (int i = 0; i < kThreads; ++i) EXPECT_TRUE(together[i] == alone[i]) << round << "/" << i;
-  }
-  // One report per job and run: the refused reference.
-  EXPECT_EQ(sink.count, kThreads * (kRounds + 1));
+  (void)pwSetReadableDirectories(nullptr, 0);
+  return outcome;
 }
 
-INSTANTIATE_TEST_SUITE_P(RecordingSurfaceOrFaxDevice, ConcurrencyTest, ::testing::Bool());
+TEST(ConcurrencyTest, ConversionsTogetherDoWhatTheyDoAlone) {
+  TempDir dir;
+  CountingSink sink;
+  moduleReporter().setHostSink(&sink);
+  std::vector<Outcome> alone(kJobs), together(kJobs);
+  for (int i = 0; i < kJobs; ++i) {
+    const std::string name = "job" + std::to_string(i);
+    std::filesystem::create_directories(dir.path() / name);
+    TiffFile logo{24 + 8 * static_cast<uint32_t>(i), 6};
+    logo.compression = COMPRESSION_CCITTFAX4;
+    logo.rows.assign(6, std::vector<uint8_t>(logo.width / 8, static_cast<uint8_t>(0x11 * i)));
+    ASSERT_TRUE(writeTiff(dir.file(name + "/logo.tif"), logo));
+    dir.write(name + "/insert.txt", "inserted by " + name + "\nsecond line\n");
+    std::string text = "#BF" + name + "#NF <ToName>\n@/logo@/2\n%3\n#T150|right|#IFitalic#NI\n";
+    for (int line = 0; line < 150 + 40 * i; ++line)
+      text += name + " line " + std::to_string(line) + "\n";
+    // The reference that leaves its directory ends every job the same way.
+    dir.write(name + "/text.txt", text + "#LOl#PO@/" + dir.file("job0") + "/../x@/1 never\n");
+    alone[i] = run(i, dir, dir.file(name + ".alone.tif"));
+    EXPECT_EQ(alone[i].lastError, kErrorAccessDenied);
+  }
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kJobs; ++i) {
+    threads.emplace_back([&, i] { together[i] = run(i, dir, dir.file(std::to_string(i))); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kJobs; ++i) EXPECT_TRUE(together[i] == alone[i]) << i;
+  EXPECT_FALSE(alone[1].output.empty());
+  // One report per job and run: the refused reference.
+  EXPECT_EQ(sink.count, 2 * kJobs);
+  moduleReporter().setHostSink(nullptr);
+}
 
 }  // namespace
 }  // namespace pw::testing

@@ -48,17 +48,16 @@ struct Kind {
   uint32_t inkColour = 0, paperColour = 0xFFFFFF;
 };
 
+// One of each path through the decoder: bilevel rows kept at 1 bit (either polarity, either
+// orientation, any fill order) and everything else through libtiff's RGBA interface.
 constexpr uint16_t kMsb = FILLORDER_MSB2LSB;
 constexpr uint16_t kTop = ORIENTATION_TOPLEFT;
 constexpr uint16_t kBottom = ORIENTATION_BOTLEFT;
-constexpr uint16_t kWhite = PHOTOMETRIC_MINISWHITE;
 const Kind kKinds[] = {
-    {"G4", COMPRESSION_CCITTFAX4, kWhite, 1, 1, kMsb, kTop, 1, 0},
-    {"G3 lsb first", COMPRESSION_CCITTFAX3, kWhite, 1, 1, FILLORDER_LSB2MSB, kTop, 1, 0},
-    {"min-is-black", COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK, 1, 1, kMsb, kTop, 0, 1},
-    {"packbits bottom-up", COMPRESSION_PACKBITS, kWhite, 1, 1, kMsb, kBottom, 1, 0},
-    {"grey", COMPRESSION_LZW, PHOTOMETRIC_MINISBLACK, 8, 1, kMsb, kTop, 0x30, 0xE0, 0x303030,
-     0xE0E0E0},
+    {"G3 lsb first", COMPRESSION_CCITTFAX3, PHOTOMETRIC_MINISWHITE, 1, 1, FILLORDER_LSB2MSB, kTop,
+     1, 0},
+    {"min-is-black bottom-up", COMPRESSION_PACKBITS, PHOTOMETRIC_MINISBLACK, 1, 1, kMsb, kBottom, 0,
+     1},
     {"rgb bottom-up", COMPRESSION_ADOBE_DEFLATE, PHOTOMETRIC_RGB, 8, 3, kMsb, kBottom, 0x102030,
      0xFFEEDD, 0x102030, 0xFFEEDD},
     {"palette", COMPRESSION_PACKBITS, PHOTOMETRIC_PALETTE, 2, 1, kMsb, kTop, 1, 2, 0xFF0000, 0xFF},
@@ -137,7 +136,9 @@ TEST_F(TiffImageTest, EveryKindBecomesAnUprightBottomUpBitmap) {
 }
 
 TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
-  const std::string g4 = write(kKinds[0], 300, 40);
+  Kind kind = kKinds[0];
+  kind.compression = COMPRESSION_CCITTFAX4;
+  const std::string g4 = write(kind, 300, 40);
   const std::string cut = dir.file("cut.tif");
   std::filesystem::copy_file(g4, cut);
   std::filesystem::resize_file(cut, std::filesystem::file_size(g4) / 2);
@@ -169,15 +170,6 @@ TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
     images.close(handle);
   }
   EXPECT_NE(errorText(kErrorImageTooLarge).find("64 megapixels"), std::string::npos);
-}
-
-TEST_F(TiffImageTest, OpenTellsAMissingFileFromAMissingDirectory) {
-  for (const auto& [path, code] : {std::pair{dir.file("absent.tif"), kErrorFileNotFound},
-                                   {dir.file("nodir/absent.tif"), kErrorPathNotFound},
-                                   {dir.path().string(), kErrorDirectoryNotSupported}}) {
-    EXPECT_EQ(images.open(path.c_str()), nullptr);
-    EXPECT_EQ(lastError(), code);
-  }
 }
 
 TEST_F(TiffImageTest, LibtiffMessagesNeverReachTheLogNorStderrWhateverTheMask) {

@@ -101,6 +101,7 @@ TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
     EXPECT_STREQ(list.firstLine(), "");
   };
   fails(dir.file("missing"), kErrorFileNotFound);
+  fails(dir.file("nodir/missing"), kErrorPathNotFound);
   fails(dir.path(), kErrorDirectoryNotSupported);
   // A writer holding the file open shuts readers out; other readers do not.
   const int writer = open(good.c_str(), O_WRONLY);

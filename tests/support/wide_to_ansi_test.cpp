@@ -1,3 +1,5 @@
+// UTF-16 text files reach the 1252 table and the '?' for the rest (line_list_test); these are the
+// cases they do not: lone surrogates, unassigned bytes and a destination too small.
 #include "platform/wide_to_ansi.h"
 
 #include <gtest/gtest.h>
@@ -9,22 +11,13 @@
 namespace pw {
 namespace {
 
-TEST(WideToAnsiTest, ConvertsToWindows1252WithQuestionMarksForTheRest) {
+TEST(WideToAnsiTest, LoneSurrogatesAndUnassignedBytes) {
   const char16_t loneSurrogates[] = {u'a', 0xDC00, u'b', 0xD800, 0};
-  const struct {
-    const char16_t* source;
-    std::string ansi;
-  } cases[] = {
-      {u"Fax \u00E9\u00FF\u20AC\u2122", "Fax \xE9\xFF\x80\x99"},
-      // A lone surrogate is one character.
-      {loneSurrogates, "a?b?"},
-      // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
-      {u"\u0081\u008D\u0090", "\x81\x8D\x90"},
-      {nullptr, ""},
-  };
-  char buffer[32];
-  for (const auto& c : cases) EXPECT_EQ(wideToAnsi(buffer, sizeof buffer, c.source), c.ansi);
-  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, u"abcdef", /*sourceUnits=*/3), "abc");
+  char buffer[8];
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, loneSurrogates), "a?b?");
+  // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, u"\u0081\u008D\u0090"), "\x81\x8D\x90");
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, nullptr), "");
 }
 
 TEST(WideToAnsiTest, ResultIsAlwaysTerminatedWithinTheDestination) {
