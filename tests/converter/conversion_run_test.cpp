@@ -1,4 +1,5 @@
-// The conversion run: start-up, its failures, the end of the document and read errors.
+// The conversion run: start-up, its failures, the end of the document and read errors; text kept
+// whole past the line buffer; files read and located through the host.
 #include <string>
 
 #include "common/conversion_fixture.h"
@@ -84,6 +85,83 @@ TEST_F(RunTest, ReadErrorEndsTheDocumentAndFails) {
   EXPECT_EQ(surface.liveFonts(), 0);
   EXPECT_THAT(eventIds(), ElementsAre(msg::kErrorReading));
   EXPECT_EQ(sink.events[0].inserts[0], "virtual.txt");
+}
+
+using KeepAllTextTest = ConversionTest;
+
+// Each case crosses the line buffer's 2,999 characters in another place.
+TEST_F(KeepAllTextTest, EveryCharacterOfALongLineIsDrawnOnAPage) {
+  std::string shortPrefix;  // 2,990 characters
+  for (int i = 0; i < 598; ++i) shortPrefix += "word ";
+  const std::string prefix = shortPrefix + "word wor";  // 2,998 characters
+  std::string words = shortPrefix;
+  while (words.size() < 10000) words += "word ";
+  words += "END";
+  const std::string word(3500, 'w');
+  const struct {
+    const char* name;
+    std::string text;
+    std::string drawn;  // every character drawn, in order
+    std::vector<uint32_t> events;
+  } cases[] = {
+      {"one word", word + "\nz", word + "z", {msg::kLineOverflow}},
+      {"placeholder across the limit", prefix + "<ToName> tail", prefix + "Ann tail", {}},
+      {"placeholder at the limit", prefix + "r<ToName>", prefix + "rAnn", {}},
+      {"short field across the limit",
+       shortPrefix + "#SO tail",
+       shortPrefix + "Lee and Partners Ltd tail",
+       {}},
+      {"plain paragraph", words, words, {}},
+  };
+  FieldTable fields;
+  fields.set(24, "Ann").set(5, "Lee and Partners Ltd");
+  params.pageHeightMm = 100;  // bottom 694: 31 lines of 138 characters a page
+  params.directivesEnabled = 1;
+  services.keepAllText = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset();
+    ASSERT_EQ(convert(c.text, fields.get()), 1);
+    std::string drawn;
+    for (const std::string& text : surface.texts()) drawn += text;
+    EXPECT_EQ(drawn, c.drawn);
+    for (const std::string& call : surface.only("textOut")) {
+      EXPECT_LE(std::stoi(call.substr(call.find(',') + 1)), 694) << "below the page: " << call;
+    }
+    EXPECT_EQ(eventIds(), c.events);
+  }
+  // The paragraph, the last case, wraps at spaces only, as if it had been read whole.
+  const std::vector<std::string> lines = surface.texts();
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].back(), ' ') << i;
+  EXPECT_EQ(lines.back().substr(lines.back().size() - 4), " END");
+  EXPECT_EQ(pages, 3u);
+}
+
+using HostServicesTest = ConversionTest;
+
+TEST_F(HostServicesTest, NamesAreLocatedAndInsertsReadThroughTheHost) {
+  MemoryFiles files;
+  files.texts = {{"letter", "%3\n@/logo@/1\n"}, {"found/cover", "From the cover file\n"}};
+  Locator names;
+  names.prefix = "found/";
+  services = {&files, nullptr, &files, &names};
+  params.directivesEnabled = 1;
+  params.imageDirectory = "img";
+  FieldTable fields;
+  fields.set(3, "cover");
+  EXPECT_EQ(convertPath("letter", fields.get()), 0);
+  EXPECT_THAT(files.opened, ElementsAre("letter", "found/cover"));
+  EXPECT_THAT(names.names, ElementsAre("cover", "img/logo.tif"));
+  EXPECT_EQ(surface.drawing(), "101,77 From the cover file");
+  // Reports name the file the host located.
+  EXPECT_THAT(eventIds(), ElementsAre(msg::kCannotOpen));
+  EXPECT_EQ(sink.events[0].text, "Cannot open found/img/logo.tif: No such file or directory");
+
+  // A name the host cannot locate fails with its cause.
+  fields.set(3, "lost");
+  EXPECT_EQ(convertPath("letter", fields.get()), 0);
+  EXPECT_EQ(lastError(), kErrorSharingViolation);
+  EXPECT_EQ(sink.events.back().inserts[0], "lost");
 }
 
 }  // namespace
