@@ -87,8 +87,13 @@ TEST_F(ImagePlacementTest, PathComesFromTheImageDirectory) {
                                        ".tif", "logo.tif"));
 }
 
-TEST_F(ImagePlacementTest, FailuresWithACodeAreReportedAndEndTheConversion) {
+// A failure with a code ends the conversion; with code 0 it is reported and the conversion goes
+// on: a file not found takes no lines, a failed draw still takes its own.
+TEST_F(ImagePlacementTest, FailuresAreReportedAndThoseWithACodeEndTheConversion) {
   dir.write("letter.tif", "This is a letter, not an image.\n");
+  Locator names;
+  names.lostError = 0;
+  services.names = &names;
   const struct {
     const char* text;
     uint32_t code;
@@ -101,34 +106,21 @@ TEST_F(ImagePlacementTest, FailuresWithACodeAreReportedAndEndTheConversion) {
       {"@/letter@/2\nnever", kErrorBadFormat, msg::kCannotConvertTiff, "",
        imageDir + "/letter.tif"},
       {"@/logo@/3\nnever", kErrorInvalidParameter, msg::kSetDIBitsFailed, logo(77), ""},
+      {"a\n@/lost@/3\nb", 0, msg::kCannotOpen, "101,77 a\n101,97 b", imageDir + "/lost.tif"},
+      {"@/logo@/3\nNext", 0, msg::kSetDIBitsFailed, logo(77) + "\n101,137 Next", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     reset();
     surface.failSetDIBits = true;
-    surface.setDIBitsError = kErrorInvalidParameter;
-    ASSERT_EQ(convert(c.text), 0);
+    surface.setDIBitsError = c.code;
+    ASSERT_EQ(convert(c.text), c.code ? 0 : 1);
     EXPECT_EQ(lastError(), c.code);
     EXPECT_EQ(surface.drawing(), c.drawn);
     EXPECT_THAT(eventIds(), ElementsAre(c.event));
     EXPECT_EQ(sink.events[0].inserts.front(), c.named.empty() ? errorText(c.code) : c.named);
     EXPECT_EQ(sink.events[0].inserts.back(), errorText(c.code));
   }
-}
-
-TEST_F(ImagePlacementTest, FailuresWithCodeZeroAreReportedAndTheConversionGoesOn) {
-  Locator names;
-  names.lostError = 0;
-  services.names = &names;
-  ASSERT_EQ(convert("a\n@/lost@/3\nb"), 1);
-  EXPECT_THAT(eventIds(), ElementsAre(msg::kCannotOpen));
-  EXPECT_EQ(surface.drawing(), "101,77 a\n101,97 b") << "no advance";
-  // A failed draw still takes its lines.
-  reset();
-  surface.failSetDIBits = true;
-  ASSERT_EQ(convert("@/logo@/3\nNext"), 1);
-  EXPECT_EQ(surface.drawing(), logo(77) + "\n101,137 Next");
-  EXPECT_THAT(eventIds(), ElementsAre(msg::kSetDIBitsFailed));
 }
 
 TEST_F(ImagePlacementTest, ReadErrorAmongTheDigitsAbandonsTheReferenceButNotWhileSkipping) {

@@ -83,9 +83,8 @@ class TiffImageTest : public ::testing::Test {
     TiffFile file{width,          height,           kind.bits,
                   kind.samples,   kind.photometric, kind.compression,
                   kind.fillOrder, kind.orientation};
-    if (kind.photometric == PHOTOMETRIC_PALETTE) {
+    if (kind.bits == 2)
       file.colourMap = {0, 0xFFFF, 0, 0, 0, 0, 0, 0, 0, 0, 0xFFFF, 0};  // 1 red, 2 blue
-    }
     const uint32_t bitsPerPixel = kind.bits * kind.samples;
     for (uint32_t fileRow = 0; fileRow < height; ++fileRow) {
       const uint32_t y = kind.orientation == kBottom ? height - 1 - fileRow : fileRow;
@@ -112,18 +111,16 @@ TEST_F(TiffImageTest, EveryKindBecomesAnUprightBottomUpBitmap) {
     const HeapBlock block = render(write(kind, /*width=*/45, /*height=*/17));
     ASSERT_TRUE(block);
     const BmpView bmp{block.get()};
-    const uint16_t bitCount = kind.bits * kind.samples == 1 ? 1 : 24;
-    const uint32_t colours = bitCount == 1 ? 2 : 0;
-    const uint32_t pixelOffset = 14 + 40 + 4 * colours;
+    const uint32_t bitCount = kind.bits * kind.samples == 1 ? 1 : 24;
+    const uint32_t colours = bitCount == 1 ? 2 : 0, pixelOffset = 14 + 40 + 4 * colours;
     const uint32_t size = static_cast<uint32_t>(bmp.stride() * 17);
-    // "BM", the file size, the pixels' offset; the info header's size, width, height (positive:
-    // bottom-up), planes, bits, BI_RGB, image size, 204 x 196 dpi and colours used.
+    // "BM"; the file size, 0, the pixels' offset; the info header's size, width, height (positive:
+    // bottom-up), 1 plane and the bits, BI_RGB, image size, 204 x 196 dpi and colours used.
+    EXPECT_EQ(bmp.u32(0) & 0xFFFF, 0x4D42u);
     std::vector<uint32_t> header;
-    for (std::size_t at : {0, 2, 10, 14, 18, 22, 26, 28, 30, 34, 38, 42, 46}) {
-      header.push_back(at == 0 || at == 26 || at == 28 ? bmp.u32(at) & 0xFFFF : bmp.u32(at));
-    }
-    EXPECT_EQ(header, (std::vector<uint32_t>{0x4D42, pixelOffset + size, pixelOffset, 40, 45, 17, 1,
-                                             bitCount, 0, size, 8031, 7717, colours}));
+    for (std::size_t at = 2; at <= 46; at += 4) header.push_back(bmp.u32(at));
+    EXPECT_EQ(header, (std::vector<uint32_t>{pixelOffset + size, 0, pixelOffset, 40, 45, 17,
+                                             1 | bitCount << 16, 0, size, 8031, 7717, colours}));
     EXPECT_EQ(images.locatePixels(block.get() + 14), bmp.row(16));
     const std::size_t used = (45 * bitCount + 7) / 8;
     for (uint32_t y = 0; y < 17; ++y) {
@@ -173,14 +170,13 @@ TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
 }
 
 TEST_F(TiffImageTest, LibtiffMessagesNeverReachTheLogNorStderrWhateverTheMask) {
-  const std::string notTiff = dir.write("note.tif", "plain text");
   CaptureSink sink;
   EventReporter& reporter = moduleReporter();
   const uint32_t savedMask = reporter.levelMask();
   reporter.setHostSink(&sink);
   reporter.setLevelMask(0xFFFFFFFF);
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(render(notTiff));
+  EXPECT_FALSE(render(dir.write("note.tif", "plain text")));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   reporter.setLevelMask(savedMask);
   reporter.setHostSink(nullptr);
