@@ -25,11 +25,11 @@ class ConfinementTest : public ConversionTest {
     ConversionTest::SetUp();
     params.directivesEnabled = 1;
     fs::create_directories(allowed + "/sub");
+    TiffFile logo{16, 4};
+    logo.rows.assign(4, std::vector<uint8_t>(2, 0xF0));
     for (const std::string& d : {allowed, outside, allowed + "2"}) {
       fs::create_directories(d);
-      TiffFile file{16, 4};
-      file.rows.assign(4, std::vector<uint8_t>(2, 0xF0));
-      ASSERT_TRUE(writeTiff(d + "/logo.tif", file));
+      ASSERT_TRUE(writeTiff(d + "/logo.tif", logo));
     }
     dir.write("allowed/insert.txt", "inside one\ninside two\n");
     dir.write("outside/secret.txt", "secret\n");
@@ -122,20 +122,15 @@ TEST_F(ConfinementTest, TheSettingBelongsToTheCallingThreadOnly) {
 }
 
 TEST_F(ConfinementTest, BadDirectoryListsFailAndKeepTheEarlierSetting) {
-  const std::string file = allowed + "/insert.txt";
-  const std::string missing = dir.file("missing");
-  const struct {
-    std::vector<const char*> directories;
-    uint32_t code;
-  } cases[] = {{{allowed.c_str(), nullptr}, kErrorInvalidParameter},
-               {{""}, kErrorInvalidParameter},
-               {{missing.c_str()}, kErrorFileNotFound},
-               {{file.c_str()}, kErrorDirectory}};
-  for (const auto& c : cases) {
+  const std::string file = allowed + "/insert.txt", missing = dir.file("missing");
+  for (const auto& [directories, code] :
+       {std::pair{std::vector<const char*>{allowed.c_str(), nullptr}, kErrorInvalidParameter},
+        {{""}, kErrorInvalidParameter},
+        {{missing.c_str()}, kErrorFileNotFound},
+        {{file.c_str()}, kErrorDirectory}}) {
     EXPECT_EQ(
-        pwSetReadableDirectories(c.directories.data(), static_cast<uint32_t>(c.directories.size())),
-        0);
-    EXPECT_EQ(pwGetLastError(), c.code);
+        pwSetReadableDirectories(directories.data(), static_cast<uint32_t>(directories.size())), 0);
+    EXPECT_EQ(pwGetLastError(), code);
   }
   expectFailure("@/../outside/logo@/1", allowed + "/../outside/logo.tif");
 }
