@@ -16,15 +16,10 @@ bool CaptureSink::write(const EventRecord& record) {
 
 RenderParams defaultParams() {
   RenderParams params{};
-  params.font.lfHeight = 12;
-  params.font.lfWeight = 400;
+  params.font.lfHeight = 12, params.font.lfWeight = 400;
   std::strcpy(params.font.lfFaceName, "Courier New");
-  params.pageWidthMm = 210;
-  params.pageHeightMm = 297;
-  params.topMarginMm = 10;
-  params.bottomMarginMm = 10;
-  params.leftMarginMm = 10;
-  params.rightMarginMm = 10;
+  params.pageWidthMm = 210, params.pageHeightMm = 297;
+  params.topMarginMm = params.bottomMarginMm = params.leftMarginMm = params.rightMarginMm = 10;
   return params;
 }
 

@@ -1,9 +1,6 @@
 #include "common/recording_surface.h"
 
-#include <algorithm>
 #include <sstream>
-
-#include "platform/last_error.h"
 
 namespace pw::testing {
 
@@ -44,28 +41,6 @@ FontHandle RecordingSurface::createFont(const LogFont& font) {
   live_.push_back(reinterpret_cast<FontHandle>(nextFont_++));
   log(line.str() + number(live_.back()));
   return live_.back();
-}
-
-void RecordingSurface::deleteFont(FontHandle font) {
-  log("deleteFont " + number(font));
-  live_.erase(std::remove(live_.begin(), live_.end(), font), live_.end());
-}
-
-int RecordingSurface::startDoc(const char* docName) {
-  log(std::string("startDoc ") + docName);
-  return failStartDoc ? (setLastError(5), 0) : 1;  // 1: the smallest job id that succeeds
-}
-
-bool RecordingSurface::getTextExtent(const char* text, int count, TextSize* size) {
-  if (failMeasureNewline && count == 1 && text[0] == '\n') return setLastError(6), false;
-  *size = {count * kCharWidth, kCellHeight};
-  return true;
-}
-
-bool RecordingSurface::textOut(int x, int y, const char* text, int count) {
-  log("textOut " + std::to_string(x) + "," + std::to_string(y) + " " +
-      std::string(text, static_cast<std::size_t>(count)));
-  return true;
 }
 
 int RecordingSurface::setDIBitsToDevice(int x, int y, uint32_t width, uint32_t height, int srcX,

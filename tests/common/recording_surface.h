@@ -2,11 +2,13 @@
 // metrics (every character kCharWidth wide, kCellHeight high).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/last_error.h"
 #include "surface/drawing_surface.h"
 
 namespace pw::testing {
@@ -45,13 +47,26 @@ class RecordingSurface : public DrawingSurface {
   FontHandle selectFont(FontHandle font) override {
     return log("selectFont " + number(font)), std::exchange(selected_, font);
   }
-  void deleteFont(FontHandle font) override;
-  int startDoc(const char* docName) override;
+  void deleteFont(FontHandle font) override {
+    log("deleteFont " + number(font));
+    live_.erase(std::remove(live_.begin(), live_.end(), font), live_.end());
+  }
+  int startDoc(const char* docName) override {
+    log(std::string("startDoc ") + docName);
+    return failStartDoc ? (setLastError(5), 0) : 1;  // 1: the smallest job id that succeeds
+  }
   int startPage() override { return log("startPage"), 1; }
   int endPage() override { return log("endPage"), 1; }
   int endDoc() override { return log("endDoc"), 1; }
-  bool getTextExtent(const char* text, int count, TextSize* size) override;
-  bool textOut(int x, int y, const char* text, int count) override;
+  bool getTextExtent(const char* text, int count, TextSize* size) override {
+    if (failMeasureNewline && count == 1 && text[0] == '\n') return setLastError(6), false;
+    return *size = {count * kCharWidth, kCellHeight}, true;
+  }
+  bool textOut(int x, int y, const char* text, int count) override {
+    return log("textOut " + std::to_string(x) + "," + std::to_string(y) + " " +
+               std::string(text, count)),
+           true;
+  }
   int setBkMode(int mode) override {
     return log("setBkMode " + std::to_string(mode)), std::exchange(bkMode_, mode);
   }
