@@ -1,8 +1,10 @@
-// The event reporter: inserts, error texts, event types and the last-error value.
+// The event reporter: inserts, error texts, event types and the last-error value; on POSIX, the
+// event source's name, which follows the file the module was loaded from.
 #include <gtest/gtest.h>
 
 #include "common/conversion_fixture.h"
 #include "eventlog/event_reporter.h"
+#include "eventlog/event_source_name.h"
 #include "eventlog/message_table.h"
 #include "platform/last_error.h"
 
@@ -78,6 +80,19 @@ TEST(MessageFormatTest, InsertsAreCutToTheBuffer) {
   EXPECT_EQ(format(msg::kCannotOpen, {"long name"}, 16), "Cannot open lon");
   EXPECT_EQ(messageText(0x12345678), nullptr);
 }
+
+#ifndef _WIN32
+TEST(EventSourceName, FollowsTheModulesFile) {
+  EXPECT_EQ(eventSourceNameOf("/usr/lib/x86_64-linux-gnu/libpagewright.so.1"), "pagewright");
+  EXPECT_EQ(eventSourceNameOf("/opt/fax/lib/libpagewright.so"), "pagewright");
+  EXPECT_EQ(eventSourceNameOf("/opt/fax/lib/libfaxrender.so.2.1"), "faxrender");
+  // A static build inside an executable takes the executable's name, dots and all.
+  EXPECT_EQ(eventSourceNameOf("/usr/sbin/faxq.conv"), "faxq.conv");
+  EXPECT_EQ(eventSourceNameOf("converter"), "converter");
+  EXPECT_EQ(eventSourceNameOf("/usr/lib/"), "pagewright");
+}
+
+#endif
 
 }  // namespace
 }  // namespace pw::testing

@@ -1,4 +1,6 @@
-// LineList and the file view under its load.
+// LineList, the file view under its load and the conversion of its UTF-16 text. UTF-16 files
+// reach the 1252 table and the '?' for the rest; the conversion's own tests take the cases they
+// do not: lone surrogates, unassigned bytes and a destination too small.
 #include "support/line_list.h"
 
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 #include "common/temp_dir.h"
 #include "platform/last_error.h"
 #include "platform/mapped_file.h"
+#include "platform/wide_to_ansi.h"
 
 namespace pw {
 namespace {
@@ -105,14 +108,10 @@ TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
   fails(dir.file("missing"), kErrorFileNotFound);
   fails(dir.file("nodir/missing"), kErrorPathNotFound);
   fails(dir.path(), kErrorDirectoryNotSupported);
-  // A writer holding the file open shuts readers out; other readers do not.
+  // A writer holding the file open shuts readers out.
   const int writer = open(good.c_str(), O_WRONLY);
   fails(good, kErrorSharingViolation);
   close(writer);
-  const int reader = open(good.c_str(), O_RDONLY);
-  EXPECT_EQ(list.load(good.c_str()), 1);
-  EXPECT_EQ(linesOf(list), (Lines{"a", "b"}));
-  close(reader);
 }
 
 TEST(LineListTextTest, OneTextIsOneLine) {
@@ -145,7 +144,35 @@ TEST_F(LineListTest, FileViewOfTheWholeFileThatOutlivesATruncationAndLetsWriters
   EXPECT_EQ(file.close(), 0);
   EXPECT_EQ(lastError(), 1234u);
   EXPECT_EQ(file.view(), nullptr);
-  EXPECT_EQ(file.size(), 0u);
+}
+
+TEST(WideToAnsiTest, LoneSurrogatesAndUnassignedBytes) {
+  const char16_t loneSurrogates[] = {u'a', 0xDC00, u'b', 0xD800, 0};
+  char buffer[8];
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, loneSurrogates), "a?b?");
+  // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, u"\u0081\u008D\u0090"), "\x81\x8D\x90");
+  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, nullptr), "");
+}
+
+TEST(WideToAnsiTest, ResultIsAlwaysTerminatedWithinTheDestination) {
+  char buffer[8];
+  // The written NUL counts: the next byte is cleared as well.
+  std::string(7, 'x').copy(buffer, 7);
+  wideToAnsi(buffer, sizeof buffer, u"abc");
+  EXPECT_EQ(std::string(buffer, 6), std::string("abc\0\0x", 6));
+  setLastError(kErrorSuccess);
+  EXPECT_STREQ(wideToAnsi(buffer, 4, u"abc"), "abc");  // exactly enough room
+  EXPECT_EQ(lastError(), kErrorSuccess);
+  // One byte short: the conversion fails and leaves an empty string.
+  for (const char16_t* source : {u"abc", u"a\u0100c"}) {
+    EXPECT_STREQ(wideToAnsi(buffer, 3, source), "");
+    EXPECT_EQ(lastError(), kErrorInsufficientBuffer);
+  }
+  // No room at all: not even a NUL is written.
+  buffer[0] = 'x';
+  wideToAnsi(buffer, 0, u"abc");
+  EXPECT_EQ(buffer[0], 'x');
 }
 
 }  // namespace
