@@ -1,8 +1,7 @@
-// LineList, the file view under its load and the conversion of its UTF-16 text. UTF-16 files
-// reach the 1252 table and the '?' for the rest; the conversion's own tests take the cases they
-// do not: lone surrogates, unassigned bytes and a destination too small.
-#include "support/line_list.h"
-
+// The support pieces: LineList, the file view under its load and the conversion of its UTF-16
+// text, and PathString. UTF-16 files reach the 1252 table and the '?' for the rest, and image
+// references reach join and the default extension; the pieces' own tests take the cases those do
+// not.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,12 +9,16 @@
 
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/temp_dir.h"
 #include "platform/last_error.h"
 #include "platform/mapped_file.h"
 #include "platform/wide_to_ansi.h"
+#include "support/line_list.h"
+#include "support/path_string.h"
 
 namespace pw {
 namespace {
@@ -173,6 +176,52 @@ TEST(WideToAnsiTest, ResultIsAlwaysTerminatedWithinTheDestination) {
   buffer[0] = 'x';
   wideToAnsi(buffer, 0, u"abc");
   EXPECT_EQ(buffer[0], 'x');
+}
+
+std::string textOf(const PathString& path) {
+  return path.text() ? path.text() : "<null>";
+}
+
+TEST(PathStringTest, JoinAssignAndExtensionsFollowPosixRules) {
+  // An absolute component stands on its own, as drive and UNC paths do on Windows, whose syntax
+  // means nothing here.
+  for (const auto& [directory, component, joined] : {std::tuple{"/img/", "logo", "/img/logo"},
+                                                     {"/img", "/pics/logo", "/pics/logo"},
+                                                     {"/img", "//server/x", "//server/x"},
+                                                     {"/img", "D:\\pics\\x", "/img/D:\\pics\\x"}}) {
+    PathString path(directory);
+    path.join(component);
+    EXPECT_EQ(textOf(path), joined);
+    EXPECT_EQ(path.length(), static_cast<int32_t>(std::string(joined).size()));
+  }
+  PathString path("logo.tif");
+  path.assign("abc", 0);
+  EXPECT_EQ(path.text(), nullptr);
+  path.assign("abcdef", 6);
+  path.assign("xy", 2);  // reuses the longer block
+  EXPECT_EQ(textOf(path), "xy");
+  EXPECT_EQ(path.length(), 2);
+  // null only cuts; a dot in a directory's name is no extension, a backslash no separator.
+  for (const auto& [before, extension, after] : {std::tuple{"a.b.c", ".c", "a.b"},
+                                                 {".tif", ".tif", ""},
+                                                 {"", "", ""},
+                                                 {"dir.old\\logo", ".old\\logo", "dir"}}) {
+    PathString cut(before);
+    EXPECT_STREQ(cut.extension(), extension);
+    EXPECT_STREQ(cut.replaceExtension(nullptr), after);
+  }
+  EXPECT_STREQ(PathString("dir.old/logo").extension(), "");
+}
+
+TEST(PathStringTest, FileNamePartEndsAtTheLastSlashOnly) {
+  for (const auto& [path, name] : {std::pair{"Module.dll", 0},
+                                   {"", 0},
+                                   {"D:Module.dll", 0},
+                                   {"C:\\dir\\Module.dll", 0},
+                                   {"/dir/Module.dll", 5},
+                                   {"/dir/", 5}}) {
+    EXPECT_EQ(fileNamePart(path), path + name);
+  }
 }
 
 }  // namespace
