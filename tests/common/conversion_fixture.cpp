@@ -78,7 +78,7 @@ void ConversionTest::check(const std::vector<Row>& rows, const JobFields* fields
     EXPECT_EQ(convert(row.text, fields), 1);
     EXPECT_EQ(surface.drawing(), row.drawn);
     EXPECT_EQ(pages, row.pages);
-    EXPECT_EQ(eventIds(), row.events);
+    EXPECT_EQ(eventIds(), row.event ? std::vector{row.event} : std::vector<uint32_t>{});
     params = kept;
   }
 }

@@ -67,12 +67,12 @@ class Locator : public NameLocator {
 };
 
 /// One conversion of a table: the text, what is drawn (RecordingSurface::drawing), the pages
-/// counted and the ids of the reports; setup changes the page description first.
+/// counted and the id of the one report, if any; setup changes the page description first.
 struct Row {
   std::string text;
   std::string drawn;
   uint32_t pages = 1;
-  std::vector<uint32_t> events = {};
+  uint32_t event = 0;
   void (*setup)(RenderParams&) = nullptr;
 };
 

@@ -30,9 +30,8 @@ TEST_F(LayoutTest, PlainTextWrapsAndBreaksPages) {
       {"aaaa bbbbb c", "101,77 aaaa \n101,97 bbbbb c"},
       // A word wider than the line runs past the limit on a line of its own; one warning.
       {"ab abcdefghijklmn xy\nabcdefghijklmnop",
-       "101,77 ab \n101,97 abcdefghijklmn \n101,117 xy\n101,137 abcdefghijklmnop",
-       1,
-       {msg::kLineOverflow}},
+       "101,77 ab \n101,97 abcdefghijklmn \n101,117 xy\n101,137 abcdefghijklmnop", 1,
+       msg::kLineOverflow},
       {std::string(12, ' ') + "x", "101,77           \n101,97   x"},
       {"\f\fa\f\fb\f", "101,77 a\n101,77 b", 2},
       // Line feeds before the first text of a page leave no gap.
@@ -40,31 +39,26 @@ TEST_F(LayoutTest, PlainTextWrapsAndBreaksPages) {
       {"abc\r___\r\nx", "101,77 abc\n101,77 ___\n101,97 x"},
       // Blanks and control characters are drawn but are not text; high bytes are text, a TAB a
       // space.
-      {"", "", 0, {msg::kFileContainsNoText}},
-      {"\r\n\f\x1c\n", "", 0, {msg::kFileContainsNoText}},
-      {"  \n \f  ", "101,77   \n101,97  \n101,77   ", 0, {msg::kFileContainsNoText}},
-      {"\x01\x02", "101,77 \x01\x02", 0, {msg::kFileContainsNoText}},
+      {"", "", 0, msg::kFileContainsNoText},
+      {"\r\n\f\x1c\n", "", 0, msg::kFileContainsNoText},
+      {"  \n \f  ", "101,77   \n101,97  \n101,77   ", 0, msg::kFileContainsNoText},
+      {"\x01\x02", "101,77 \x01\x02", 0, msg::kFileContainsNoText},
       {"\xe9\t\xe9", "101,77 \xe9 \xe9"},
       // Markup is text, the page marker too.
       {"%6<ToName>\n@/x@/#BF\x1cSPAGE", "101,77 %6<ToName>\n101,97 @/x@/#BF\n101,77 SPAGE", 2},
       // Only the first 2,999 characters of a line are kept.
-      {std::string(3500, 'w') + "\nend",
-       "101,77 " + w2999 + "\n101,117 end",
-       1,
-       {msg::kLineOverflow}},
+      {std::string(3500, 'w') + "\nend", "101,77 " + w2999 + "\n101,117 end", 1,
+       msg::kLineOverflow},
       // A page wider than the fax line is capped and starts at dot 0 plus the margin.
-      {"Hi", "0,77 Hi", 1, {}, [](RenderParams& p) { p.pageWidthMm = 216, p.leftMarginMm = 0; }},
-      {"a\nb", "101,77 a\n101,112 b", 1, {}, [](RenderParams& p) { p.lineSpacingMm = 2; }},
+      {"Hi", "0,77 Hi", 1, 0, [](RenderParams& p) { p.pageWidthMm = 216, p.leftMarginMm = 0; }},
+      {"a\nb", "101,77 a\n101,112 b", 1, 0, [](RenderParams& p) { p.lineSpacingMm = 2; }},
       // A line on the bottom limit stays on the page; a paragraph begun on it is finished there.
-      {"a\rb\nc", "101,77 a\n101,77 b\n101,77 c", 2, {}, shortPage},
-      {"aaaa bbbb cccc\nz", "101,77 aaaa bbbb \n101,97 cccc\n101,77 z", 2, {}, shortPage},
+      {"a\rb\nc", "101,77 a\n101,77 b\n101,77 c", 2, 0, shortPage},
+      {"aaaa bbbb cccc\nz", "101,77 aaaa bbbb \n101,97 cccc\n101,77 z", 2, 0, shortPage},
       // Margins that leave no room, or wrap round, still draw everything.
-      {"a b c",
-       "1225,77 a \n1225,97 b \n1225,117 c",
-       1,
-       {msg::kLineOverflow},
+      {"a b c", "1225,77 a \n1225,97 b \n1225,117 c", 1, msg::kLineOverflow,
        [](RenderParams& p) { p.leftMarginMm = 150, p.rightMarginMm = 150; }},
-      {"a\nb", "101,77 a\n101,97 b", 1, {}, [](RenderParams& p) { p.bottomMarginMm = 400; }},
+      {"a\nb", "101,77 a\n101,97 b", 1, 0, [](RenderParams& p) { p.bottomMarginMm = 400; }},
   });
 }
 
@@ -102,11 +96,8 @@ TEST_F(MarkupTest, Directives) {
           {"a#LOb#LOc\nd#POe", "101,77 a\n101,2214 b\n101,2203 c\n121,2214 d\n101,77 e", 3},
           {"[#SO|#SD|#ST|#SF|#SN|#SX]", "101,77 [Org|first|Tel|Fax|Nr|#SX]"},
           // Inserted text is cut at the line buffer's limit.
-          {std::string(2997, 'a') + "#SOzz",
-           "80,77 " + std::string(2997, 'a') + "Or",
-           1,
-           {msg::kLineOverflow},
-           wideLine},
+          {std::string(2997, 'a') + "#SOzz", "80,77 " + std::string(2997, 'a') + "Or", 1,
+           msg::kLineOverflow, wideLine},
       },
       fields.get());
 }
@@ -117,10 +108,8 @@ TEST_F(MarkupTest, RightAlignedText) {
       {"x#T20|abc|y\n", "101,77 x\n231,77 abcy"},
       // Wider than the distance: at the left margin. Beyond the right limit: at the limit, where
       // it overflows and so ends its line. Any other character delimits with a distance of 0.
-      {"#T1|abcdef|\n#T9999|a|\n#T:b:\n",
-       "101,77 abcdef\n1627,97 a\n101,137 b",
-       1,
-       {msg::kLineOverflow}},
+      {"#T1|abcdef|\n#T9999|a|\n#T:b:\n", "101,77 abcdef\n1627,97 a\n101,137 b", 1,
+       msg::kLineOverflow},
       // A space as delimiter places nothing.
       {"ab#T30 cd", "101,77 ab\n123,77 cd"},
       // Line ends that end the text keep their line break, even as the delimiter.
@@ -174,7 +163,7 @@ TEST_F(MarkupTest, ControlCharactersAndThePageMarker) {
       {"ab\x01"
        "cd",
        "101,77 ab\n123,77 cd"},
-      {"\x01\x02", "", 0, {msg::kFileContainsNoText}},
+      {"\x01\x02", "", 0, msg::kFileContainsNoText},
       // 22 saves the pen, 23 restores it for the rest of the page.
       {"ab\x16"
        "cd\r\x17"

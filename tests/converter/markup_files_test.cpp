@@ -68,10 +68,10 @@ TEST_F(ImagePlacementTest, PositionPenAndSkippedText) {
       // The "#T" text is discarded, and with it its position: the image started the page.
       {"#T20|abc|@/logo@/2\nNext", logo(77) + "\n101,117 Next"},
       // Images are not text.
-      {"@/logo@/3\n@/logo@/1\n", logo(77) + "\n" + logo(137), 0, {msg::kFileContainsNoText}},
+      {"@/logo@/3\n@/logo@/1\n", logo(77) + "\n" + logo(137), 0, msg::kFileContainsNoText},
       // An image that exactly fills the rest of the page stays on it; one dot more ends the page.
-      {"a\n@/logo@/97\nb", "101,0 a\n" + logo(20) + "\n101,1960 b", 1, {}, noTopMargin},
-      {"a\n@/logo@/98\nb", "101,0 a\n" + logo(0) + "\n101,1960 b", 2, {}, noTopMargin},
+      {"a\n@/logo@/97\nb", "101,0 a\n" + logo(20) + "\n101,1960 b", 1, 0, noTopMargin},
+      {"a\n@/logo@/98\nb", "101,0 a\n" + logo(0) + "\n101,1960 b", 2, 0, noTopMargin},
   });
   // A reference whose opening had to be drawn to make room is text.
   services.keepAllText = true;
