@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -132,32 +131,35 @@ TEST_F(TiffImageTest, EveryKindBecomesAnUprightBottomUpBitmap) {
   }
 }
 
-TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
-  Kind kind = kKinds[0];
-  kind.compression = COMPRESSION_CCITTFAX4;
-  const std::string g4 = write(kind, 300, 40);
-  const std::string cut = dir.file("cut.tif");
-  std::filesystem::copy_file(g4, cut);
-  std::filesystem::resize_file(cut, std::filesystem::file_size(g4) / 2);
+// libtiff's own messages about them never reach the log nor stderr, whatever the level mask.
+TEST_F(TiffImageTest, BadFilesFailWithTheirCauseAndLibtiffKeepsQuiet) {
+  Kind g4Kind = kKinds[0];
+  g4Kind.compression = COMPRESSION_CCITTFAX4;
+  const std::string g4 = write(g4Kind, 300, 40);
   {
     // The strip follows the 8-byte header; zeros are no valid G4 code.
     std::fstream file(g4, std::ios::in | std::ios::out | std::ios::binary);
     file.seekp(8);
     file.write(std::string(40, '\0').data(), 40);
   }
+  // A file that opens as no TIFF, one that is broken in its strip, and headers claiming 1.25 GB at
+  // 1 bit, 1.2 GB at 24 bits, a width beyond a DIB's signed range and 8 GiB of padded rows over a
+  // few bytes of strip: rejected before anything is allocated.
   std::vector<std::pair<std::string, uint32_t>> cases = {
-      {dir.write("letter.tif", "Dear Sir,\n"), kErrorBadFormat},
       {dir.write("header.tif", std::string_view("II*\0", 4)), kErrorBadFormat},
-      {cut, kErrorBadFormat},
       {g4, kErrorInvalidData}};
-  // Headers claiming 1.25 GB at 1 bit, 1.2 GB at 24 bits, a width beyond a DIB's signed range and
-  // 8 GiB of padded rows, over a few bytes of strip: rejected before anything is allocated.
   const TiffFile huge[] = {
       {100000, 100000}, {20000, 20000, 8, 3, PHOTOMETRIC_RGB}, {0xFFFFFFF0u, 1}, {1, 0x7FFFFFFFu}};
   for (const TiffFile& file : huge) {
     cases.emplace_back(dir.file("huge" + std::to_string(file.width) + ".tif"), kErrorImageTooLarge);
     EXPECT_TRUE(writeTiff(cases.back().first, file));
   }
+  CaptureSink sink;
+  EventReporter& reporter = moduleReporter();
+  const uint32_t savedMask = reporter.levelMask();
+  reporter.setHostSink(&sink);
+  reporter.setLevelMask(0xFFFFFFFF);
+  ::testing::internal::CaptureStderr();
   for (const auto& [path, code] : cases) {
     SCOPED_TRACE(path);
     ImageHandle handle = images.open(path.c_str());
@@ -166,21 +168,11 @@ TEST_F(TiffImageTest, BadFilesFailWithTheirCause) {
     EXPECT_EQ(lastError(), code);
     images.close(handle);
   }
-  EXPECT_NE(errorText(kErrorImageTooLarge).find("64 megapixels"), std::string::npos);
-}
-
-TEST_F(TiffImageTest, LibtiffMessagesNeverReachTheLogNorStderrWhateverTheMask) {
-  CaptureSink sink;
-  EventReporter& reporter = moduleReporter();
-  const uint32_t savedMask = reporter.levelMask();
-  reporter.setHostSink(&sink);
-  reporter.setLevelMask(0xFFFFFFFF);
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(render(dir.write("note.tif", "plain text")));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   reporter.setLevelMask(savedMask);
   reporter.setHostSink(nullptr);
   EXPECT_TRUE(sink.events.empty());
+  EXPECT_NE(errorText(kErrorImageTooLarge).find("64 megapixels"), std::string::npos);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The support pieces: LineList, the file view under its load and the conversion of its UTF-16
-// text, and PathString. UTF-16 files reach the 1252 table and the '?' for the rest, and image
-// references reach join and the default extension; the pieces' own tests take the cases those do
-// not.
+// text, and PathString. UTF-16 files reach the 1252 table and the '?' for the rest, image
+// references reach join and the default extension, and job fields reach nextLine; the pieces' own
+// tests take the cases those do not.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "common/temp_dir.h"
@@ -117,17 +116,6 @@ TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
   close(writer);
 }
 
-TEST(LineListTextTest, OneTextIsOneLine) {
-  LineList list("a\r\nb");
-  EXPECT_STREQ(list.firstLine(), "a\r\nb");
-  EXPECT_STREQ(nextLine(list.firstLine()), "");
-  EXPECT_EQ(LineList("").lines(), nullptr);
-  EXPECT_STREQ(LineList(nullptr).firstLine(), "");
-  EXPECT_STREQ(nextLine(nullptr), "");
-  // Host job fields come in the same layout.
-  EXPECT_STREQ(nextLine("first\0second\0"), "second");
-}
-
 TEST_F(LineListTest, FileViewOfTheWholeFileThatOutlivesATruncationAndLetsWritersIn) {
   const std::string contents = std::string("abc\0", 4) + std::string(5 * 4096 + 13, 'x');
   const std::string path = dir.write("data", contents);
@@ -149,37 +137,27 @@ TEST_F(LineListTest, FileViewOfTheWholeFileThatOutlivesATruncationAndLetsWriters
   EXPECT_EQ(file.view(), nullptr);
 }
 
-TEST(WideToAnsiTest, LoneSurrogatesAndUnassignedBytes) {
+TEST(WideToAnsiTest, LoneSurrogatesUnassignedBytesAndTheDestinationsLimit) {
   const char16_t loneSurrogates[] = {u'a', 0xDC00, u'b', 0xD800, 0};
-  char buffer[8];
-  EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, loneSurrogates), "a?b?");
+  char buffer[8] = "xxxxxxx";
+  wideToAnsi(buffer, sizeof buffer, loneSurrogates);
+  // The written NUL counts: the next byte is cleared as well.
+  EXPECT_EQ(std::string(buffer, 7), std::string("a?b?\0\0x", 7));
   // The bytes 1252 leaves unassigned pass as the C1 controls of the same value.
   EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, u"\u0081\u008D\u0090"), "\x81\x8D\x90");
   EXPECT_STREQ(wideToAnsi(buffer, sizeof buffer, nullptr), "");
-}
-
-TEST(WideToAnsiTest, ResultIsAlwaysTerminatedWithinTheDestination) {
-  char buffer[8];
-  // The written NUL counts: the next byte is cleared as well.
-  std::string(7, 'x').copy(buffer, 7);
-  wideToAnsi(buffer, sizeof buffer, u"abc");
-  EXPECT_EQ(std::string(buffer, 6), std::string("abc\0\0x", 6));
   setLastError(kErrorSuccess);
   EXPECT_STREQ(wideToAnsi(buffer, 4, u"abc"), "abc");  // exactly enough room
   EXPECT_EQ(lastError(), kErrorSuccess);
-  // One byte short: the conversion fails and leaves an empty string.
+  // One byte short: the conversion fails and leaves an empty string; with no room at all not even
+  // a NUL is written.
   for (const char16_t* source : {u"abc", u"a\u0100c"}) {
     EXPECT_STREQ(wideToAnsi(buffer, 3, source), "");
     EXPECT_EQ(lastError(), kErrorInsufficientBuffer);
   }
-  // No room at all: not even a NUL is written.
   buffer[0] = 'x';
   wideToAnsi(buffer, 0, u"abc");
   EXPECT_EQ(buffer[0], 'x');
-}
-
-std::string textOf(const PathString& path) {
-  return path.text() ? path.text() : "<null>";
 }
 
 TEST(PathStringTest, JoinAssignAndExtensionsFollowPosixRules) {
@@ -191,7 +169,7 @@ TEST(PathStringTest, JoinAssignAndExtensionsFollowPosixRules) {
                                                      {"/img", "D:\\pics\\x", "/img/D:\\pics\\x"}}) {
     PathString path(directory);
     path.join(component);
-    EXPECT_EQ(textOf(path), joined);
+    EXPECT_STREQ(path.text(), joined);
     EXPECT_EQ(path.length(), static_cast<int32_t>(std::string(joined).size()));
   }
   PathString path("logo.tif");
@@ -199,7 +177,7 @@ TEST(PathStringTest, JoinAssignAndExtensionsFollowPosixRules) {
   EXPECT_EQ(path.text(), nullptr);
   path.assign("abcdef", 6);
   path.assign("xy", 2);  // reuses the longer block
-  EXPECT_EQ(textOf(path), "xy");
+  EXPECT_STREQ(path.text(), "xy");
   EXPECT_EQ(path.length(), 2);
   // null only cuts; a dot in a directory's name is no extension, a backslash no separator.
   for (const auto& [before, extension, after] : {std::tuple{"a.b.c", ".c", "a.b"},
@@ -211,17 +189,6 @@ TEST(PathStringTest, JoinAssignAndExtensionsFollowPosixRules) {
     EXPECT_STREQ(cut.replaceExtension(nullptr), after);
   }
   EXPECT_STREQ(PathString("dir.old/logo").extension(), "");
-}
-
-TEST(PathStringTest, FileNamePartEndsAtTheLastSlashOnly) {
-  for (const auto& [path, name] : {std::pair{"Module.dll", 0},
-                                   {"", 0},
-                                   {"D:Module.dll", 0},
-                                   {"C:\\dir\\Module.dll", 0},
-                                   {"/dir/Module.dll", 5},
-                                   {"/dir/", 5}}) {
-    EXPECT_EQ(fileNamePart(path), path + name);
-  }
 }
 
 }  // namespace
