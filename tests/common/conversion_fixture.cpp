@@ -69,13 +69,13 @@ int ConversionTest::convertPath(const char* textPath, const JobFields* fields) {
   return convertText(&params, &surface, textPath, 0, fields, &pages, services);
 }
 
-void ConversionTest::check(const std::vector<Row>& rows, const JobFields* fields) {
+void ConversionTest::check(const std::vector<Row>& rows) {
   const RenderParams kept = params;
   for (const Row& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.text.substr(0, 100)));
     if (row.setup) row.setup(params);
     reset();
-    EXPECT_EQ(convert(row.text, fields), 1);
+    EXPECT_EQ(convert(row.text, rowFields), 1);
     EXPECT_EQ(surface.drawing(), row.drawn);
     EXPECT_EQ(pages, row.pages);
     EXPECT_EQ(eventIds(), row.event ? std::vector{row.event} : std::vector<uint32_t>{});

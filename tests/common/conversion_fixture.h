@@ -85,9 +85,9 @@ class ConversionTest : public ::testing::Test {
   int convert(std::string_view text, const JobFields* fields = nullptr);
   /// Converts an existing path (or null) as given.
   int convertPath(const char* textPath, const JobFields* fields = nullptr);
-  /// Converts each row on a fresh surface, with params as they are plus the row's setup, and
-  /// expects it to succeed as the row says.
-  void check(const std::vector<Row>& rows, const JobFields* fields = nullptr);
+  /// Converts each row on a fresh surface, with params as they are plus the row's setup and with
+  /// rowFields, and expects it to succeed as the row says.
+  void check(const std::vector<Row>& rows);
   /// A fresh surface and no reports.
   void reset() {
     surface = RecordingSurface();
@@ -101,6 +101,7 @@ class ConversionTest : public ::testing::Test {
   RecordingSurface surface;
   CaptureSink sink;
   TempDir dir;
+  const JobFields* rowFields = nullptr;
   std::string path;
   uint32_t pages = 12345;
 };

@@ -70,6 +70,7 @@ class MarkupTest : public ConversionTest {
     fields.set(5, "Org\nsecond").set(6, "first\nsecond").set(7, "Tel").set(8, "Fax");
     fields.set(9, "nine").set(10, "Nr").set(11, "Me").set(18, "+1 555 0100").set(24, "Ann Lee");
     fields.set(25, "").set(38, "Line one\nLine two\nLine three").set(53, "ID");
+    rowFields = fields.get();
   }
   FieldTable fields;
 };
@@ -80,26 +81,24 @@ void wideLine(RenderParams& p) {
 }
 
 TEST_F(MarkupTest, Directives) {
-  check(
-      {
-          // Unknown codes, and "##BF" whose second '#' starts the directive.
-          {"x#BXy#AB#ZZ##BFz", "101,77 x#BXy#AB#ZZ#\n233,77 z"},
-          // A control character cuts a directive; the second letter never starts other markup.
-          {"#B\r\nF", "101,77 #B\n101,97 F"},
-          {"#Q<ToName> #%3", "101,77 #Q<ToName> #%3"},
-          // After "#OD" markup is text for good; a comment drops the rest of its line.
-          {"a#ODb#BFc\x01", "101,77 ab#BFc\x01"},
-          {"ab#CO note\r\ncd\n#CO whole line\nef", "101,77 abcd\n101,97 ef"},
-          // "#SJ" ends at most one page.
-          {"#SJa#SJ#SJb#SJ", "101,77 a\n101,77 b", 2},
-          // Orientation changes start a page; landscape text runs up from the bottom limit.
-          {"a#LOb#LOc\nd#POe", "101,77 a\n101,2214 b\n101,2203 c\n121,2214 d\n101,77 e", 3},
-          {"[#SO|#SD|#ST|#SF|#SN|#SX]", "101,77 [Org|first|Tel|Fax|Nr|#SX]"},
-          // Inserted text is cut at the line buffer's limit.
-          {std::string(2997, 'a') + "#SOzz", "80,77 " + std::string(2997, 'a') + "Or", 1,
-           msg::kLineOverflow, wideLine},
-      },
-      fields.get());
+  check({
+      // Unknown codes, and "##BF" whose second '#' starts the directive.
+      {"x#BXy#AB#ZZ##BFz", "101,77 x#BXy#AB#ZZ#\n233,77 z"},
+      // A control character cuts a directive; the second letter never starts other markup.
+      {"#B\r\nF", "101,77 #B\n101,97 F"},
+      {"#Q<ToName> #%3", "101,77 #Q<ToName> #%3"},
+      // After "#OD" markup is text for good; a comment drops the rest of its line.
+      {"a#ODb#BFc\x01", "101,77 ab#BFc\x01"},
+      {"ab#CO note\r\ncd\n#CO whole line\nef", "101,77 abcd\n101,97 ef"},
+      // "#SJ" ends at most one page.
+      {"#SJa#SJ#SJb#SJ", "101,77 a\n101,77 b", 2},
+      // Orientation changes start a page; landscape text runs up from the bottom limit.
+      {"a#LOb#LOc\nd#POe", "101,77 a\n101,2214 b\n101,2203 c\n121,2214 d\n101,77 e", 3},
+      {"[#SO|#SD|#ST|#SF|#SN|#SX]", "101,77 [Org|first|Tel|Fax|Nr|#SX]"},
+      // Inserted text is cut at the line buffer's limit.
+      {std::string(2997, 'a') + "#SOzz", "80,77 " + std::string(2997, 'a') + "Or", 1,
+       msg::kLineOverflow, wideLine},
+  });
 }
 
 TEST_F(MarkupTest, RightAlignedText) {
@@ -128,32 +127,29 @@ TEST_F(MarkupTest, RightAlignedText) {
 
 TEST_F(MarkupTest, FieldsAndNumberedInserts) {
   const std::string name64 = "ToName" + std::string(58, 'x');
-  check(
-      {
-          {"To: <ToName>, <To.Name> (<From.Fax>) <FromName><FromStationId>",
-           "101,77 To: \n145,77 Ann Lee\n222,77 , \n244,77 Ann Lee\n321,77  (\n343,77 +1 555 0100\n"
-           "464,77 ) \n486,77 Me\n508,77 ID"},
-          // What names no field stays as text, also when cut off by the end of the file.
-          {"<toname> <To.> <> <<ToName> a < b <Nope",
-           "101,77 <toname> <To.> <> <<ToName> a < b <Nope"},
-          {"<To.From.Fax><" + name64 + "> <ToNa", "101,77 <To.From.Fax><" + name64 + "> <ToNa"},
-          {"a <", "101,77 a <"},
-          // Missing and empty values leave no trace.
-          {"[<Subject><ToCompany>%1%9]", "101,77 [\n112,77 nine\n156,77 ]"},
-          // A control character that ends a name is acted on.
-          {"<ToName\nnext", "101,77 <ToName\n101,97 next"},
-          // A placeholder's further lines start where its line began, a numbered insert's under it.
-          {"Re: <Message>!",
-           "101,77 Re: \n145,77 Line one\n101,97 Line two\n101,117 Line three\n211,117 !"},
-          {"Tel: %6 #SD", "101,77 Tel: \n156,77 first\n156,97 second\n222,97  first"},
-          // The pen left over from the previous page is not where the next text begins.
-          {"abc\f<Message>", "101,77 abc\n101,77 Line one\n101,97 Line two\n101,117 Line three", 2},
-          // In landscape they start at the saved height.
-          {"#LOab<Message>",
-           "101,2214 ab\n101,2192 Line one\n121,2214 Line two\n141,2214 Line three"},
-      },
-      fields.get());
+  check({
+      {"To: <ToName>, <To.Name> (<From.Fax>) <FromName><FromStationId>",
+       "101,77 To: \n145,77 Ann Lee\n222,77 , \n244,77 Ann Lee\n321,77  (\n343,77 +1 555 0100\n"
+       "464,77 ) \n486,77 Me\n508,77 ID"},
+      // What names no field stays as text, also when cut off by the end of the file.
+      {"<toname> <To.> <> <<ToName> a < b <Nope", "101,77 <toname> <To.> <> <<ToName> a < b <Nope"},
+      {"<To.From.Fax><" + name64 + "> <ToNa", "101,77 <To.From.Fax><" + name64 + "> <ToNa"},
+      {"a <", "101,77 a <"},
+      // Missing and empty values leave no trace.
+      {"[<Subject><ToCompany>%1%9]", "101,77 [\n112,77 nine\n156,77 ]"},
+      // A control character that ends a name is acted on.
+      {"<ToName\nnext", "101,77 <ToName\n101,97 next"},
+      // A placeholder's further lines start where its line began, a numbered insert's under it.
+      {"Re: <Message>!",
+       "101,77 Re: \n145,77 Line one\n101,97 Line two\n101,117 Line three\n211,117 !"},
+      {"Tel: %6 #SD", "101,77 Tel: \n156,77 first\n156,97 second\n222,97  first"},
+      // The pen left over from the previous page is not where the next text begins.
+      {"abc\f<Message>", "101,77 abc\n101,77 Line one\n101,97 Line two\n101,117 Line three", 2},
+      // In landscape they start at the saved height.
+      {"#LOab<Message>", "101,2214 ab\n101,2192 Line one\n121,2214 Line two\n141,2214 Line three"},
+  });
   // Without any fields.
+  rowFields = nullptr;
   check({{"[<ToName>%1#SD]", "101,77 [\n112,77 ]"}});
 }
 
@@ -214,9 +210,9 @@ TEST_F(MarkupTest, FontThatCannotBeCreatedKeepsTheOldOne) {
 
 TEST_F(MarkupTest, FileInserts) {
   fields.set(3, dir.write("insert.txt", "alpha\r\n\r\nbeta"));
-  check({{"%%3.", "101,77 %\n112,77 alpha\n112,97  \n112,117 beta\n156,117 ."}}, fields.get());
+  check({{"%%3.", "101,77 %\n112,77 alpha\n112,97  \n112,117 beta\n156,117 ."}});
   fields.set(3, dir.write("empty.txt", ""));
-  check({{"a%3b", "101,77 a\n112,77 b"}}, fields.get());  // files that fail: confinement_test
+  check({{"a%3b", "101,77 a\n112,77 b"}});  // files that fail: confinement_test
 }
 
 }  // namespace
