@@ -71,8 +71,7 @@ TEST(ConcurrencyTest, ConversionsTogetherDoWhatTheyDoAlone) {
     const std::string job = std::to_string(i);
     dir.write("insert" + job, "inserted by " + job + "\nsecond line\n");
     std::string text = "#BF" + job + "#NF <ToName>\n@/logo@/2\n%3\n#T150|right|#IFitalic#NI\n";
-    for (int line = 0; line < 150 + 40 * i; ++line)
-      text += job + " line " + std::to_string(line) + "\n";
+    for (int line = 0; line < 150 + 40 * i; ++line) text += "line of job " + job + "\n";
     // The reference that leaves the directory ends every job the same way.
     dir.write(job + ".txt", text + "#LOl#PO@/../x@/1 never\n");
     alone[i] = run(i, dir);

@@ -18,7 +18,7 @@ class ReporterTest : public ::testing::Test {
   CaptureSink sink;
 };
 
-TEST_F(ReporterTest, InsertsAndTypes) {
+TEST_F(ReporterTest, InsertsTypesAndErrorTexts) {
   EXPECT_EQ(reporter.report(msg::kDebug, "x"), 0);
   // The full id is the event identifier; null and empty inserts are logged as "null".
   EXPECT_EQ(reporter.report(msg::kFileContainsNoText, ""), 0);
@@ -28,10 +28,7 @@ TEST_F(ReporterTest, InsertsAndTypes) {
   EXPECT_EQ(sink.events[0].type, 4);
   EXPECT_EQ(sink.events[1].inserts, std::vector<std::string>{"null"});
   EXPECT_EQ(sink.events[2].text, "File null contains no text");
-}
-
-// The conversions' tests see error texts appended and the last-error value set; code 0 is set too.
-TEST_F(ReporterTest, ReportErrorAppendsTheErrorTextAndSetsLastError) {
+  // The conversions' tests see error texts appended and the last-error value set; 0 is set too.
   setLastError(77);
   EXPECT_EQ(reporter.reportError(msg::kSetDIBitsFailed, 0), 0);
   EXPECT_EQ(lastError(), 0u);
@@ -87,7 +84,6 @@ TEST(EventSourceName, FollowsTheModulesFile) {
   EXPECT_EQ(eventSourceNameOf("converter"), "converter");
   EXPECT_EQ(eventSourceNameOf("/usr/lib/"), "pagewright");
 }
-
 #endif
 
 }  // namespace
