@@ -125,7 +125,7 @@ TEST_F(MarkupTest, RightAlignedText) {
   });
 }
 
-TEST_F(MarkupTest, FieldsAndNumberedInserts) {
+TEST_F(MarkupTest, FieldsNumberedInsertsAndFileInserts) {
   const std::string name64 = "ToName" + std::string(58, 'x');
   check({
       {"To: <ToName>, <To.Name> (<From.Fax>) <FromName><FromStationId>",
@@ -148,7 +148,11 @@ TEST_F(MarkupTest, FieldsAndNumberedInserts) {
       // In landscape they start at the saved height.
       {"#LOab<Message>", "101,2214 ab\n101,2192 Line one\n121,2214 Line two\n141,2214 Line three"},
   });
-  // Without any fields.
+  // "%3" files (files that fail: markup_files_test), then no fields at all.
+  fields.set(3, dir.write("insert.txt", "alpha\r\n\r\nbeta"));
+  check({{"%%3.", "101,77 %\n112,77 alpha\n112,97  \n112,117 beta\n156,117 ."}});
+  fields.set(3, dir.write("empty.txt", ""));
+  check({{"a%3b", "101,77 a\n112,77 b"}});
   rowFields = nullptr;
   check({{"[<ToName>%1#SD]", "101,77 [\n112,77 ]"}});
 }
@@ -206,13 +210,6 @@ TEST_F(MarkupTest, FontThatCannotBeCreatedKeepsTheOldOne) {
       << "the work font was put back";
   EXPECT_EQ(surface.liveFonts(), 0);
   EXPECT_EQ(lastError(), 0u);
-}
-
-TEST_F(MarkupTest, FileInserts) {
-  fields.set(3, dir.write("insert.txt", "alpha\r\n\r\nbeta"));
-  check({{"%%3.", "101,77 %\n112,77 alpha\n112,97  \n112,117 beta\n156,117 ."}});
-  fields.set(3, dir.write("empty.txt", ""));
-  check({{"a%3b", "101,77 a\n112,77 b"}});  // files that fail: confinement_test
 }
 
 }  // namespace
