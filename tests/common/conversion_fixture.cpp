@@ -7,13 +7,6 @@
 
 namespace pw::testing {
 
-bool CaptureSink::write(const EventRecord& record) {
-  CapturedEvent event{record.id, record.type, {}, record.text};
-  for (uint32_t i = 0; i < record.insertCount; ++i) event.inserts.emplace_back(record.inserts[i]);
-  events.push_back(std::move(event));
-  return true;
-}
-
 RenderParams defaultParams() {
   RenderParams params{};
   params.font.lfHeight = 12, params.font.lfWeight = 400;

@@ -25,7 +25,13 @@ struct CapturedEvent {
 
 class CaptureSink : public EventSink {
  public:
-  bool write(const EventRecord& record) override;
+  bool write(const EventRecord& record) override {
+    events.push_back({record.id,
+                      record.type,
+                      {record.inserts, record.inserts + record.insertCount},
+                      record.text});
+    return true;
+  }
   std::vector<CapturedEvent> events;
 };
 

@@ -60,9 +60,7 @@ TEST_F(LineListTest, EveryLineEndEndsALineAndEmptyLinesBecomeSpaces) {
                {u"\r", {" "}},
                {u"\r\n\n\r\r\n", {" ", " ", " ", " "}}};
   for (const auto& test : cases) {
-    std::string ansi;
-    for (char16_t unit : test.text) ansi += static_cast<char>(unit);
-    EXPECT_EQ(load(ansi), test.lines);
+    EXPECT_EQ(load(std::string(test.text.begin(), test.text.end())), test.lines);
     // The UTF-16 text is converted inside the list's own block; line ends must not overtake it.
     EXPECT_EQ(load(utf16(test.text)), test.lines);
   }
