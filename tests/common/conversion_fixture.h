@@ -56,8 +56,7 @@ class MemoryFiles : public FileOpener {
  public:
   std::unique_ptr<FileReader> openForReading(const char* path) override;
   std::map<std::string, std::string> texts;
-  uint32_t blockSize = kReadBlockSize;
-  uint32_t endError = 0;
+  uint32_t blockSize = kReadBlockSize, endError = 0;
   std::vector<std::string> opened;  // every path asked for
 };
 
@@ -66,8 +65,7 @@ class MemoryFiles : public FileOpener {
 class Locator : public NameLocator {
  public:
   bool locate(const char* name, std::string* path) override;
-  std::string prefix;
-  std::string everyName;
+  std::string prefix, everyName;
   uint32_t lostError = 32;  // sharing violation
   std::vector<std::string> names;
 };
@@ -75,8 +73,7 @@ class Locator : public NameLocator {
 /// One conversion of a table: the text, what is drawn (RecordingSurface::drawing), the pages
 /// counted and the id of the one report, if any; setup changes the page description first.
 struct Row {
-  std::string text;
-  std::string drawn;
+  std::string text, drawn;
   uint32_t pages = 1;
   uint32_t event = 0;
   void (*setup)(RenderParams&) = nullptr;

@@ -47,8 +47,7 @@ TEST_F(RunTest, NothingToConvertFailsBeforeTheSurfaceIsTouched) {
 TEST_F(RunTest, StartUpFailuresReleaseWhatWasTaken) {
   const struct {
     void (*inject)(RecordingSurface&);
-    uint32_t code;
-    uint32_t event;
+    uint32_t code, event;
     int endDocs;  // a started document is ended
   } cases[] = {
       {[](RecordingSurface& s) { s.failCreateFontAt = 1; }, 8, msg::kCreateFontFailed, 0},
@@ -154,7 +153,6 @@ TEST_F(HostServicesTest, NamesAreLocatedAndInsertsReadThroughTheHost) {
   // Reports name the file the host located.
   EXPECT_THAT(eventIds(), ElementsAre(msg::kCannotOpen));
   EXPECT_EQ(sink.events[0].text, "Cannot open found/img/logo.tif: No such file or directory");
-
   // A name the host cannot locate fails with its cause.
   fields.set(3, "lost");
   EXPECT_EQ(convertPath("letter", fields.get()), 0);

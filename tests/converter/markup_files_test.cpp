@@ -104,10 +104,8 @@ TEST_F(ImagePlacementTest, FailuresAreReportedAndThoseWithACodeEndTheConversion)
   services.names = &names;
   const struct {
     const char* text;
-    uint32_t code;
-    uint32_t event;
-    std::string drawn;
-    std::string named;
+    uint32_t code, event;
+    std::string drawn, named;
   } cases[] = {
       {"kept\nlost @/nosuch@/3\nnever", kErrorFileNotFound, msg::kCannotOpen, "101,77 kept",
        imageDir + "/nosuch.tif"},
