@@ -22,12 +22,9 @@ namespace pw::fuzzing {
 class CheckingSurface final : public DrawingSurface {
  public:
   int getDeviceCaps(int index) override { return index == kLogPixelsX ? 204 : 196; }
-
   FontHandle createFont(const LogFont& font) override {
     require(font.lfFaceName[sizeof font.lfFaceName - 1] == '\0', "face name without its NUL");
-    auto handle = reinterpret_cast<FontHandle>(nextFont_++);
-    live_.insert(handle);
-    return handle;
+    return *live_.insert(reinterpret_cast<FontHandle>(nextFont_++)).first;
   }
   FontHandle selectFont(FontHandle font) override {
     require(font == stockFont() || live_.contains(font), "selecting a font never created");
@@ -36,24 +33,12 @@ class CheckingSurface final : public DrawingSurface {
   void deleteFont(FontHandle font) override {
     require(font != selected_ && live_.erase(font) == 1, "deleting a selected or unknown font");
   }
-  int startDoc(const char* docName) override {
-    require(!inDoc_ && docName && ++documents_ == 1, "startDoc twice, or without a name");
-    return inDoc_ = true;
+  int startDoc(const char* name) override {
+    return require(!inDoc_ && name && ++documents_ == 1, "startDoc"), inDoc_ = true;
   }
-  int startPage() override {
-    require(inDoc_ && !inPage_, "startPage outside a document or inside a page");
-    return inPage_ = true;
-  }
-  int endPage() override {
-    require(inPage_, "endPage outside a page");
-    inPage_ = false;
-    return 1;
-  }
-  int endDoc() override {
-    require(inDoc_ && !inPage_, "endDoc outside a document or inside a page");
-    inDoc_ = false;
-    return 1;
-  }
+  int startPage() override { return require(inDoc_ && !inPage_, "startPage"), inPage_ = true; }
+  int endPage() override { return require(inPage_, "endPage"), inPage_ = false, 1; }
+  int endDoc() override { return require(inDoc_ && !inPage_, "endDoc"), inDoc_ = false, 1; }
   bool getTextExtent(const char* text, int count, TextSize* size) override {
     require(inDoc_, "measuring outside the document");
     requireText(text, count);
@@ -61,9 +46,7 @@ class CheckingSurface final : public DrawingSurface {
     return true;
   }
   bool textOut(int, int, const char* text, int count) override {
-    require(inPage_, "textOut outside a page");
-    requireText(text, count);
-    return true;
+    return require(inPage_, "textOut outside a page"), requireText(text, count), true;
   }
   int setBkMode(int mode) override {
     require(inDoc_ && (mode == kTransparent || mode == kOpaque), "setBkMode: bad mode or time");
@@ -72,10 +55,9 @@ class CheckingSurface final : public DrawingSurface {
   int setDIBitsToDevice(int, int, uint32_t width, uint32_t height, int, int, uint32_t,
                         uint32_t scanLines, const void* bits, const BitmapInfoHeader* info,
                         uint32_t) override {
-    require(inPage_ && bits && info, "a bitmap outside a page, or without bits or header");
-    require(static_cast<uint32_t>(info->biWidth) == width &&
+    require(inPage_ && bits && info && static_cast<uint32_t>(info->biWidth) == width &&
                 static_cast<uint32_t>(info->biHeight) == height && scanLines == height,
-            "a bitmap drawn with sizes other than its own");
+            "a bitmap outside a page, without bits or header, or drawn at another size");
     // Every byte of the pixel array is read, so that the sanitizer sees one too few.
     const uint64_t stride = (uint64_t{width} * info->biBitCount + 31) / 32 * 4;
     for (uint64_t i = 0; i < stride * height; ++i)
@@ -85,8 +67,8 @@ class CheckingSurface final : public DrawingSurface {
 
   /// After the conversion: nothing may be left open or alive, the surface's font selected again.
   void requireFinished() const {
-    require(!inDoc_ && !inPage_ && live_.empty(), "a document, page or font left open");
-    require(selected_ == stockFont(), "the surface's own font not selected again");
+    require(!inDoc_ && !inPage_ && live_.empty() && selected_ == stockFont(),
+            "a document, page or font left open, or the surface's own font not selected again");
   }
 
  private:
@@ -105,10 +87,8 @@ class CheckingSurface final : public DrawingSurface {
   std::set<FontHandle> live_;
   FontHandle selected_ = stockFont();
   uintptr_t nextFont_ = 0x1000;
-  bool inDoc_ = false;
-  bool inPage_ = false;
-  int documents_ = 0;
-  int bkMode_ = kOpaque;
+  bool inDoc_ = false, inPage_ = false;
+  int documents_ = 0, bkMode_ = kOpaque;
   mutable unsigned checksum_ = 0;
 };
 
@@ -117,25 +97,15 @@ class CheckingSurface final : public DrawingSurface {
 namespace {
 
 struct Setup {
-  std::string directory;
-  std::string text;                 // the input's file
-  std::vector<std::string> values;  // job field values in the line-list layout
+  std::string directory = scratchFolder();
+  std::string text = directory + "/fuzz.txt";  // the input's file
+  std::vector<std::string> values;             // job field values in the line-list layout
   JobFields fields{};
 };
-
-void writeFile(const std::string& path, const void* data, std::size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file || (size != 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
-  std::fclose(file);
-}
 
 Setup& setup() {
   static Setup* made = [] {
     auto* s = new Setup;
-    std::string pattern = scratchPattern("pagewright-fuzz");
-    if (!mkdtemp(pattern.data())) std::abort();
-    s->directory = pattern;
-    s->text = s->directory + "/fuzz.txt";
     std::filesystem::copy_file(PW_FUZZ_LOGO, s->directory + "/logo.tif");  // a G4 image
     const std::string insert = s->directory + "/insert.txt";
     const char kInsert[] = "Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n";
@@ -148,7 +118,6 @@ Setup& setup() {
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
     if (pwSetReadableDirectories(readable, 1) != 1) std::abort();
-    silenceReports();
     return s;
   }();
   return *made;

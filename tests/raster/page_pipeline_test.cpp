@@ -39,15 +39,10 @@ struct RecordingWriter final : PageWriter {
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
     const uint32_t number = pageNumber(page.row(0));
     std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 500));
-    {
-      std::lock_guard lock(mutex);
-      maxHeld = std::max(maxHeld, ++codedPages - written.size());
-    }
-    if (number == failCodingAt) return failWith(kErrorNotEnoughMemory);
-    coded->data.assign(page.row(0), page.row(0) + sizeof number);
-    coded->offset = 0;
-    coded->size = sizeof number;
-    return true;
+    std::unique_lock lock(mutex);
+    maxHeld = std::max(maxHeld, ++codedPages - written.size());
+    *coded = {{page.row(0), page.row(0) + sizeof number}, 0, sizeof number, 0, 0};
+    return number != failCodingAt || failWith(kErrorNotEnoughMemory);
   }
   bool writeCoded(const CodedPage& page) override {
     // Not under the lock, which would hide writes on two threads at once.
@@ -144,8 +139,7 @@ TEST(FaxDeviceThreads, CodedOnThreadsOrByLibtiffTheFileEqualsTheOneCodedInline) 
   for (const auto& [threads, coder] : {std::pair{0, FaxCoder::kOwn}, std::pair{3, FaxCoder::kOwn},
                                        std::pair{0, FaxCoder::kLibtiff}}) {
     const std::string path = dir.file("fax" + std::to_string(files.size()) + ".tif");
-    auto device =
-        makeDevice(path, OutputFormat::kTiff, true, 30, FaxCompression::kG4, threads, coder);
+    auto device = makeDevice(path, OutputFormat::kTiff, true, FaxCompression::kG4, threads, coder);
     drawPages(*device, 12);
     keepDocument(*device);
     EXPECT_EQ(device->pagesWritten(), 12);

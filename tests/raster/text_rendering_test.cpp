@@ -29,6 +29,10 @@ class TextRendering : public ::testing::Test {
     EXPECT_TRUE(on.textOut(x, y, text.data(), static_cast<int>(text.size())));
     return inkBounds(on.raster());
   }
+  static void expectWithin(const InkBounds& ink, int left, int top, int right, int bottom) {
+    EXPECT_TRUE(ink.left >= left && ink.top >= top && ink.right <= right && ink.bottom <= bottom)
+        << ink.left << "," << ink.top << " " << ink.right << "," << ink.bottom;
+  }
 
   TempDir dir_;
   std::vector<std::unique_ptr<FaxDevice>> devices_;
@@ -56,10 +60,7 @@ TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
   FaxDevice& on = device(makeFont("Courier New", -40));
   const TextSize size = measure(on, "Hxgj|Q_");
   const InkBounds ink = draw(on, 100, 60, "Hxgj|Q_");
-  EXPECT_GE(ink.left, 100);
-  EXPECT_LE(ink.right, 100 + size.cx);
-  EXPECT_GE(ink.top, 60);
-  EXPECT_LE(ink.bottom, 60 + size.cy);
+  expectWithin(ink, 100, 60, 100 + size.cx, 60 + size.cy);
   // The descenders reach well below the middle of the cell and the capitals near its top.
   EXPECT_GT(ink.bottom, 60 + size.cy * 3 / 4);
   EXPECT_LT(ink.top, 60 + size.cy / 4);
@@ -87,10 +88,7 @@ TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
   FaxDevice& on = device(record);
   const TextSize size = measure(on, "LLLLLLLL");
   const InkBounds ink = draw(on, 200, 280, "LLLLLLLL");
-  EXPECT_GE(ink.left, 200);
-  EXPECT_LE(ink.right, 200 + size.cy);
-  EXPECT_GE(ink.top, 280 - size.cx);
-  EXPECT_LE(ink.bottom, 280);
+  expectWithin(ink, 200, 280 - size.cx, 200 + size.cy, 280);
   EXPECT_GT(ink.bottom - ink.top, 3 * (ink.right - ink.left));  // a column, not a row
 }
 
@@ -100,10 +98,8 @@ TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
   FaxDevice& underlined = device(record);
   const TextSize size = measure(underlined, "    ");
   const InkBounds under = draw(underlined, 50, 20, "    ");  // spaces: only the line is ink
-  EXPECT_EQ(under.left, 50);
-  EXPECT_EQ(under.right, 50 + size.cx);
-  EXPECT_GT(under.top, 20 + size.cy / 2);
-  EXPECT_LE(under.bottom, 20 + size.cy);
+  expectWithin(under, 50, 20 + size.cy / 2 + 1, 50 + size.cx, 20 + size.cy);
+  EXPECT_EQ(under.right - under.left, size.cx);
 
   record.lfUnderline = 0;
   record.lfStrikeOut = 1;
@@ -120,16 +116,12 @@ TEST_F(TextRendering, OpaqueBackgroundClearsTheCellAndTransparentKeepsIt) {
   raster.fillRect(0, 0, 400, 100, true);
   on.setBkMode(kOpaque);
   draw(on, 10, 10, "  ");
-  EXPECT_FALSE(raster.pixel(10, 10));
-  EXPECT_FALSE(raster.pixel(10 + size.cx - 1, 10 + size.cy - 1));
-  EXPECT_TRUE(raster.pixel(10 + size.cx, 10));  // just outside the cell
-  EXPECT_TRUE(raster.pixel(9, 10));
-  EXPECT_TRUE(raster.pixel(10, 9));
-
+  EXPECT_FALSE(raster.pixel(10, 10) || raster.pixel(10 + size.cx - 1, 10 + size.cy - 1));
+  // Just outside the cell.
+  EXPECT_TRUE(raster.pixel(10 + size.cx, 10) && raster.pixel(9, 10) && raster.pixel(10, 9));
   EXPECT_EQ(on.setBkMode(kTransparent), kOpaque);
   draw(on, 200, 10, "  ");
-  EXPECT_TRUE(raster.pixel(200, 10));
-  EXPECT_TRUE(raster.pixel(200 + size.cx - 1, 10 + size.cy - 1));
+  EXPECT_TRUE(raster.pixel(200, 10) && raster.pixel(200 + size.cx - 1, 10 + size.cy - 1));
 }
 
 TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
@@ -139,8 +131,7 @@ TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
   draw(on, kFaxLineDots - 10, on.raster().height() - 30, "MMMM");
   draw(on, -100000, 100000, "MMMM");
   const InkBounds ink = draw(on, 1 << 30, -(1 << 30), "MMMM");
-  EXPECT_EQ(ink.left, 0);
-  EXPECT_EQ(ink.top, 0);
+  EXPECT_EQ(ink.left + ink.top, 0);
   EXPECT_EQ(ink.right, kFaxLineDots);
 }
 
@@ -151,14 +142,12 @@ TEST_F(TextRendering, BoldAndMissingFacesAreSynthesised) {
   // This family has a single upright, regular face.
   LogFont record = makeFont("DejaVu Math TeX Gyre", -60);
   const auto plain = matchFont(record);
-  ASSERT_TRUE(plain);
-  if (plain->file.find("DejaVuMath") == std::string::npos) GTEST_SKIP() << "font not installed";
+  if (!plain || plain->file.find("DejaVuMath") == std::string::npos) GTEST_SKIP() << "no font";
   EXPECT_FALSE(plain->syntheticBold || plain->syntheticOblique);
   record.lfItalic = 1;
   record.lfWeight = 700;
   const auto styled = matchFont(record);
-  ASSERT_TRUE(styled);
-  EXPECT_TRUE(styled->syntheticOblique && styled->syntheticBold);
+  EXPECT_TRUE(styled && styled->syntheticOblique && styled->syntheticBold);
 
   // A vertical bar leans to the right: its top starts further right than its foot.
   auto lean = [&](FaxDevice& on) {
@@ -207,8 +196,7 @@ TEST(FontMapping, MissingFacesStandInWithTheirKind) {
         << c.face << ": " << match->file;
     char family[64] = "";
     ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
-    EXPECT_EQ(family, match->family);
-    EXPECT_STRNE(family, "");
+    EXPECT_TRUE(family == match->family && *family);
   }
 }
 
