@@ -30,25 +30,22 @@ struct Picture {
 // which must not count; and the exact record of its inked rows.
 struct Raster {
   size_t stride;
-  std::vector<uint8_t> bits;
-  std::vector<uint8_t> inked;
+  std::vector<uint8_t> bits, inked;
 
-  explicit Raster(const Picture& picture)
-      : stride(static_cast<size_t>(picture.width + 7) / 8 + 3),
-        bits(stride * static_cast<size_t>(picture.height), 0xFF),
-        inked(static_cast<size_t>(picture.height), 0) {
-    for (int y = 0; y < picture.height; ++y) {
-      for (int x = 0; x < picture.width; ++x) {
-        if (picture.black(x, y))
-          inked[static_cast<size_t>(y)] = 1;
-        else
-          bits[static_cast<size_t>(y) * stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+  explicit Raster(const Picture& p)
+      : stride(static_cast<size_t>(p.width + 7) / 8 + 3),
+        bits(stride * static_cast<size_t>(p.height), 0xFF),
+        inked(static_cast<size_t>(p.height), 0) {
+    for (size_t y = 0; y < inked.size(); ++y) {
+      for (int x = 0; x < p.width; ++x) {
+        const bool black = p.black(x, static_cast<int>(y));
+        inked[y] |= black;
+        if (!black) bits[y * stride + x / 8] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
       }
     }
   }
-  CcittImage image(const Picture& picture, bool withRecord) const {
-    return {bits.data(), stride, picture.width, picture.height,
-            withRecord ? inked.data() : nullptr};
+  CcittImage image(const Picture& p, bool withRecord) const {
+    return {bits.data(), stride, p.width, p.height, withRecord ? inked.data() : nullptr};
   }
 };
 
@@ -143,22 +140,18 @@ INSTANTIATE_TEST_SUITE_P(Pictures, CcittCoderTest,
                            return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
 
+// Width 0 and past 65535, no rows, a stride short of the width, no pixels; k = 0.
 TEST(CcittCoder, RefusesImpossibleGeometry) {
   const uint8_t row[4] = {};
-  struct Case {
-    CcittImage image;
-    int k;
-  };
-  const Case cases[] = {
+  const std::pair<CcittImage, int> cases[] = {
       {{row, 4, 0, 1, nullptr}, 4},  {{row, 4, 65536, 1, nullptr}, 4}, {{row, 4, 8, 0, nullptr}, 4},
       {{row, 3, 25, 1, nullptr}, 4}, {{nullptr, 4, 8, 1, nullptr}, 4}, {{row, 4, 8, 1, nullptr}, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& [image, k] : cases) {
     std::vector<uint8_t> out;
     setLastError(0);
-    EXPECT_FALSE(codeCcitt(c.image, {CcittCoding::kT4TwoD, c.k, false}, &out));
-    EXPECT_EQ(lastError(), kErrorInvalidParameter);
-    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(codeCcitt(image, {CcittCoding::kT4TwoD, k, false}, &out));
+    EXPECT_TRUE(lastError() == kErrorInvalidParameter && out.empty());
   }
   std::vector<uint8_t> out;  // k = 1: every row one-dimensional
   EXPECT_TRUE(codeCcitt({row, 4, 8, 1, nullptr}, {CcittCoding::kT4TwoD, 1, false}, &out));

@@ -20,35 +20,22 @@ struct Dib {
 
   Dib(int width, int height, int bitCount)
       : stride((static_cast<size_t>(width) * bitCount + 31) / 32 * 4) {
-    BitmapInfoHeader& h = *header();
-    h.biSize = 40;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<uint16_t>(bitCount);
-    h.biClrUsed = bitCount <= 8 ? 2 : 0;
+    const auto depth = static_cast<uint16_t>(bitCount);
+    *header() = {40, width, height, 1, depth, 0, 0, 0, 0, bitCount <= 8 ? 2u : 0u, 0};
     bits.assign(stride * std::abs(height), bitCount <= 8 ? 0 : 0xFF);
     std::memset(palette(), 0xFF, 4);  // entry 0 white
   }
   BitmapInfoHeader* header() { return reinterpret_cast<BitmapInfoHeader*>(info.data()); }
   uint8_t* palette() { return info.data() + sizeof(BitmapInfoHeader); }
 
-  // Makes pixel (x, memoryRow) black in any depth.
+  // Makes pixel (x, memoryRow) black in any depth: index 1, or RGB 0.
   void setBlack(int x, int memoryRow) {
     uint8_t* row = bits.data() + memoryRow * stride;
-    switch (header()->biBitCount) {
-      case 1:
-        row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-        break;
-      case 4:
-        row[x / 2] |= x % 2 ? 0x01 : 0x10;
-        break;
-      case 8:
-        row[x] = 1;
-        break;
-      default:
-        std::memset(row + header()->biBitCount / 8 * x, 0, header()->biBitCount / 8);
-    }
+    const int depth = header()->biBitCount;
+    if (depth >= 24)
+      std::memset(row + depth / 8 * x, 0, depth / 8);
+    else
+      row[x * depth / 8] |= static_cast<uint8_t>(1 << (8 - depth - x * depth % 8));
   }
 };
 
@@ -123,8 +110,7 @@ TEST_F(DibDrawing, SourceRectangleAndBandSelectRows) {
   // Source rows 1..2 counted from the bottom, columns 1..3.
   EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 3, 2, 1, 1, 0, 4, dib.bits.data(), dib.header(), 0),
             2);
-  EXPECT_TRUE(at(1, 0));  // DIB row 2 (pixel x 2) at the top
-  EXPECT_TRUE(at(0, 1));  // DIB row 1 (pixel x 1) below it
+  EXPECT_TRUE(at(1, 0) && at(0, 1));  // DIB row 2 (pixel x 2) at the top, row 1 below it
   EXPECT_EQ(ink(), 2);
 }
 

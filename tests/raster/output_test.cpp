@@ -1,12 +1,14 @@
-// Documents written by the fax device as PDF, PNG and raw G3 pages, read back with qpdf, libpng
-// and libtiff, and what is left on disk when a document is or is not kept.
+// Documents written by the fax device as TIFF Class F, PDF, PNG and raw G3 pages, read back with
+// libtiff, qpdf and libpng, and what is left on disk when a document is or is not kept.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <tiffio.h>
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -16,6 +18,7 @@
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "platform/last_error.h"
+#include "raster/output/fax_coder.h"
 
 namespace pw {
 namespace {
@@ -23,8 +26,70 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pw::testing;
 
+struct FormatCase {
+  OutputFormat format;
+  bool fine;
+  FaxCompression compression;  // of TIFF pages
+  const char* output;
+  std::vector<Page> (*read)(const TempDir&, int rows, const FormatCase&);
+  const char* files;  // in the directory afterwards
+  const char* name;
+};
+
+template <typename T>
+T field(TIFF* tif, ttag_t tag) {
+  T value{};
+  EXPECT_TRUE(TIFFGetField(tif, tag, &value)) << tag;
+  return value;
+}
+
+// Class F tags; each strip the one libtiff's own coder writes; no complaint from tiffinfo.
+std::vector<Page> readTiff(const TempDir& dir, int rows, const FormatCase& c) {
+  const std::string path = dir.file("fax.tif");
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif) return {};
+  EXPECT_FALSE(TIFFIsBigEndian(tif));
+  const bool g4 = c.compression == FaxCompression::kG4;
+  const CcittOptions options = faxCodingOptions(c.compression, c.fine ? 196 : 98);
+  std::vector<Page> pages;
+  for (uint16_t index = 0; index < TIFFNumberOfDirectories(tif); ++index) {
+    EXPECT_TRUE(TIFFSetDirectory(tif, index));
+    SCOPED_TRACE(index);
+    EXPECT_EQ(field<uint32_t>(tif, TIFFTAG_IMAGEWIDTH), 1728u);
+    EXPECT_EQ(field<uint32_t>(tif, TIFFTAG_IMAGELENGTH), static_cast<uint32_t>(rows));
+    EXPECT_EQ(field<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP), static_cast<uint32_t>(rows));
+    EXPECT_EQ(field<uint32_t>(tif, TIFFTAG_SUBFILETYPE), uint32_t{FILETYPE_PAGE});
+    EXPECT_EQ(field<uint16_t>(tif, TIFFTAG_COMPRESSION),
+              g4 ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3);
+    EXPECT_EQ(field<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE), 1);
+    EXPECT_EQ(field<uint16_t>(tif, TIFFTAG_PHOTOMETRIC), PHOTOMETRIC_MINISWHITE);
+    EXPECT_EQ(field<uint16_t>(tif, TIFFTAG_FILLORDER), FILLORDER_MSB2LSB);
+    EXPECT_EQ(field<uint16_t>(tif, TIFFTAG_RESOLUTIONUNIT), RESUNIT_INCH);
+    EXPECT_FLOAT_EQ(field<float>(tif, TIFFTAG_XRESOLUTION), 204);
+    EXPECT_FLOAT_EQ(field<float>(tif, TIFFTAG_YRESOLUTION), c.fine ? 196 : 98);
+    EXPECT_EQ(field<uint32_t>(tif, g4 ? TIFFTAG_GROUP4OPTIONS : TIFFTAG_GROUP3OPTIONS),
+              c.compression == FaxCompression::kG3TwoD ? 1u : 0u);
+    uint16_t number = 0, total = 0;
+    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_PAGENUMBER, &number, &total));
+    EXPECT_TRUE(number == index && total == 2) << number << " of " << total;
+    EXPECT_EQ(TIFFNumberOfStrips(tif), 1u);
+    std::vector<uint8_t> strip(static_cast<size_t>(TIFFRawStripSize(tif, 0)));
+    TIFFReadRawStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size()));
+    pages.push_back(libtiffDecode(strip, 1728, rows, options));
+    EXPECT_TRUE(strip == libtiffCode({pages.back().data(), 216, 1728, rows, nullptr}, options));
+  }
+  TIFFClose(tif);
+  // libtiff's own checks of the file, which reading it back above leaves quiet.
+  const std::string log = dir.file("log.txt");
+  EXPECT_EQ(std::system(("tiffinfo -D " + path + " >" + log + " 2>&1").c_str()), 0);
+  const std::string info = fileBytes(log);
+  EXPECT_TRUE(info.find("arning") == std::string::npos && info.find("rror") == std::string::npos)
+      << info;
+  return pages;
+}
+
 // One G4 image a page, filling a page box of the raster's size.
-std::vector<Page> readPdf(const TempDir& dir, int rows, bool) {
+std::vector<Page> readPdf(const TempDir& dir, int rows, const FormatCase&) {
   QPDF pdf;
   pdf.processFile(dir.file("fax.pdf").c_str());
   std::vector<Page> pages;
@@ -46,7 +111,7 @@ std::vector<Page> readPdf(const TempDir& dir, int rows, bool) {
 }
 
 // 1-bit grey pages; at normal resolution each line twice, so that the page keeps its proportions.
-std::vector<Page> readPng(const TempDir& dir, int rows, bool fine) {
+std::vector<Page> readPng(const TempDir& dir, int rows, const FormatCase& c) {
   std::vector<Page> pages;
   for (const char* name : {"fax-001.png", "fax-002.png"}) {
     FILE* file = std::fopen(dir.file(name).c_str(), "rb");
@@ -55,7 +120,7 @@ std::vector<Page> readPng(const TempDir& dir, int rows, bool fine) {
     png_infop info = png_create_info_struct(png);
     png_init_io(png, file);
     png_read_info(png, info);
-    const int repeat = fine ? 1 : 2;
+    const int repeat = c.fine ? 1 : 2;
     EXPECT_EQ(png_get_image_height(png, info), static_cast<uint32_t>(rows * repeat));
     EXPECT_EQ(png_get_image_width(png, info), 1728u);
     png_set_invert_mono(png);
@@ -75,7 +140,7 @@ std::vector<Page> readPng(const TempDir& dir, int rows, bool fine) {
 
 // mgetty's and efax's tools read raw G3: 1-D lines, an EOL (000000000001) before each, RTC (six
 // EOLs) at the end, most significant bit first; 1-D whatever coding the device was asked for.
-std::vector<Page> readG3(const TempDir& dir, int rows, bool) {
+std::vector<Page> readG3(const TempDir& dir, int rows, const FormatCase&) {
   std::vector<Page> pages;
   for (const char* name : {"fax.001", "fax.002"}) {
     const std::string coded = fileBytes(dir.file(name));
@@ -88,15 +153,6 @@ std::vector<Page> readG3(const TempDir& dir, int rows, bool) {
   return pages;
 }
 
-struct FormatCase {
-  OutputFormat format;
-  bool fine;
-  const char* output;
-  std::vector<Page> (*read)(const TempDir&, int rows, bool fine);
-  const char* files;  // in the directory afterwards
-  const char* name;
-};
-
 class PageFormats : public ::testing::TestWithParam<FormatCase> {};
 
 // Until kept the document is only hidden temporary files. Page files of an older document beyond
@@ -107,7 +163,7 @@ TEST_P(PageFormats, AppearWhenKeptAndReadBackAsTheDrawnPixels) {
   const std::string older = "fax-003.png fax.001 fax.003 fax.004 fax.006 ";
   for (const char* name : {"fax.001", "fax.003", "fax.004", "fax.006", "fax-003.png"})
     dir.write(name, "an older document's page");
-  auto device = makeDevice(dir.file(c.output), c.format, c.fine, FaxCompression::kG4);
+  auto device = makeDevice(dir.file(c.output), c.format, c.fine, c.compression);
   const std::vector<Page> pages = drawPages(*device, 2);
   ASSERT_EQ(device->endDoc(), 1);
   const std::string temporary = filesIn(dir.path());
@@ -115,23 +171,33 @@ TEST_P(PageFormats, AppearWhenKeptAndReadBackAsTheDrawnPixels) {
   EXPECT_EQ(temporary.substr(temporary.size() - older.size()), older);
   ASSERT_TRUE(device->commit());
   EXPECT_EQ(filesIn(dir.path()), c.files);
-  EXPECT_TRUE(c.read(dir, device->raster().height(), c.fine) == pages);
+  EXPECT_EQ(device->pagesWritten(), 2);
+  EXPECT_TRUE(c.read(dir, device->raster().height(), c) == pages);
   EXPECT_FALSE(device->commit());
   EXPECT_EQ(lastError(), kErrorInvalidFunction);  // kept once only
 }
 
+constexpr auto kG3 = FaxCompression::kG3, kG3TwoD = FaxCompression::kG3TwoD,
+               kG4 = FaxCompression::kG4;
+constexpr auto kTiff = OutputFormat::kTiff, kPng = OutputFormat::kPng;
+const char* const kTiffFiles = "fax-003.png fax.001 fax.003 fax.004 fax.006 fax.tif ";
+const char* const kPngFiles = "fax-001.png fax-002.png fax.001 fax.003 fax.004 fax.006 ";
+
 INSTANTIATE_TEST_SUITE_P(
     Formats, PageFormats,
-    ::testing::Values(FormatCase{OutputFormat::kPdf, true, "fax.pdf", readPdf,
-                                 "fax-003.png fax.001 fax.003 fax.004 fax.006 fax.pdf ", "pdf"},
-                      FormatCase{OutputFormat::kPng, true, "fax.png", readPng,
-                                 "fax-001.png fax-002.png fax.001 fax.003 fax.004 fax.006 ",
-                                 "png_fine"},
-                      FormatCase{OutputFormat::kPng, false, "fax", readPng,
-                                 "fax-001.png fax-002.png fax.001 fax.003 fax.004 fax.006 ",
-                                 "png_normal"},
-                      FormatCase{OutputFormat::kG3, false, "fax", readG3,
-                                 "fax-003.png fax.001 fax.002 fax.006 ", "g3"}),
+    ::testing::Values(
+        FormatCase{kTiff, true, kG3, "fax.tif", readTiff, kTiffFiles, "tiff_g3_fine"},
+        FormatCase{kTiff, false, kG3, "fax.tif", readTiff, kTiffFiles, "tiff_g3_normal"},
+        FormatCase{kTiff, true, kG3TwoD, "fax.tif", readTiff, kTiffFiles, "tiff_g3_2d_fine"},
+        FormatCase{kTiff, false, kG3TwoD, "fax.tif", readTiff, kTiffFiles, "tiff_g3_2d_normal"},
+        FormatCase{kTiff, true, kG4, "fax.tif", readTiff, kTiffFiles, "tiff_g4_fine"},
+        FormatCase{kTiff, false, kG4, "fax.tif", readTiff, kTiffFiles, "tiff_g4_normal"},
+        FormatCase{OutputFormat::kPdf, true, kG3, "fax.pdf", readPdf,
+                   "fax-003.png fax.001 fax.003 fax.004 fax.006 fax.pdf ", "pdf"},
+        FormatCase{kPng, true, kG3, "fax.png", readPng, kPngFiles, "png_fine"},
+        FormatCase{kPng, false, kG3, "fax", readPng, kPngFiles, "png_normal"},
+        FormatCase{OutputFormat::kG3, false, kG4, "fax", readG3,
+                   "fax-003.png fax.001 fax.002 fax.006 ", "g3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
