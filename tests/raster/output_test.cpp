@@ -32,7 +32,7 @@ struct FormatCase {
   FaxCompression compression;  // of TIFF pages
   const char* output;
   std::vector<Page> (*read)(const TempDir&, int rows, const FormatCase&);
-  const char* files;  // in the directory afterwards
+  const char* files;  // in the directory afterwards; null: the older files' names
   const char* name;
 };
 
@@ -155,49 +155,78 @@ std::vector<Page> readG3(const TempDir& dir, int rows, const FormatCase&) {
 
 class PageFormats : public ::testing::TestWithParam<FormatCase> {};
 
-// Until kept the document is only hidden temporary files. Page files of an older document beyond
-// this one's pages go with it, up to a gap in their numbers.
-TEST_P(PageFormats, AppearWhenKeptAndReadBackAsTheDrawnPixels) {
+const std::string kOlder =
+    "fax-001.png fax-003.png fax.001 fax.003 fax.004 fax.006 fax.pdf fax.tif ";
+
+// However a document ends without being kept, an older output of its name stays as it was and
+// nothing else is left; a document without pages is kept as no file at all. A kept one is only
+// hidden temporary files until kept. Page files of an older document beyond this one's pages go
+// with it, up to a gap in their numbers.
+TEST_P(PageFormats, AppearOnlyWhenKeptAndReadBackAsTheDrawnPixels) {
   const FormatCase& c = GetParam();
   TempDir dir;
-  const std::string older = "fax-003.png fax.001 fax.003 fax.004 fax.006 ";
-  for (const char* name : {"fax.001", "fax.003", "fax.004", "fax.006", "fax-003.png"})
-    dir.write(name, "an older document's page");
+  for (size_t at = 0; at < kOlder.size(); at = kOlder.find(' ', at) + 1)
+    dir.write(kOlder.substr(at, kOlder.find(' ', at) - at), "older");
+  for (int ending = 0; ending < 4; ++ending) {
+    auto device = makeDevice(dir.file(c.output), c.format, c.fine, c.compression);
+    if (ending == 3) {
+      ASSERT_GE(device->startDoc("empty"), 1);
+      keepDocument(*device);
+      continue;
+    }
+    drawPages(*device, 1);
+    // Destroyed within the document, abandoned, destroyed after it.
+    EXPECT_EQ(ending > 0 ? device->endDoc() : 1, 1);
+    if (ending == 1) device->abandon();
+  }
+  EXPECT_EQ(filesIn(dir.path()), kOlder);
+  EXPECT_EQ(fileBytes(outputFileName(c.format, dir.file(c.output), 1, 1)), "older");
+
   auto device = makeDevice(dir.file(c.output), c.format, c.fine, c.compression);
   const std::vector<Page> pages = drawPages(*device, 2);
   ASSERT_EQ(device->endDoc(), 1);
   const std::string temporary = filesIn(dir.path());
   EXPECT_EQ(temporary.substr(0, 1), ".");
-  EXPECT_EQ(temporary.substr(temporary.size() - older.size()), older);
+  EXPECT_EQ(temporary.substr(temporary.size() - kOlder.size()), kOlder);
   ASSERT_TRUE(device->commit());
-  EXPECT_EQ(filesIn(dir.path()), c.files);
+  EXPECT_EQ(filesIn(dir.path()), c.files ? c.files : kOlder);
   EXPECT_EQ(device->pagesWritten(), 2);
   EXPECT_TRUE(c.read(dir, device->raster().height(), c) == pages);
   EXPECT_FALSE(device->commit());
   EXPECT_EQ(lastError(), kErrorInvalidFunction);  // kept once only
+
+  device = makeDevice(dir.file(std::string("missing/") + c.output), c.format);
+  setLastError(0);
+  EXPECT_LT(device->startDoc("doc"), 1);
+  EXPECT_TRUE(lastError() == kErrorPathNotFound && device->documentError() == kErrorPathNotFound);
+  EXPECT_EQ(device->startPage(), 0);  // no document to draw in
+  // A file of its own name cannot replace a folder; pages of their own have names of their own.
+  fs::create_directory(dir.path() / "folder");
+  const bool ownNames = c.format == OutputFormat::kPng || c.format == OutputFormat::kG3;
+  EXPECT_EQ(makeDevice(dir.file("folder"), c.format)->startDoc("doc") >= 1, ownNames);
+  EXPECT_EQ(ownNames ? kErrorAccessDenied : lastError(), kErrorAccessDenied);
 }
 
 constexpr auto kG3 = FaxCompression::kG3, kG3TwoD = FaxCompression::kG3TwoD,
                kG4 = FaxCompression::kG4;
 constexpr auto kTiff = OutputFormat::kTiff, kPng = OutputFormat::kPng;
-const char* const kTiffFiles = "fax-003.png fax.001 fax.003 fax.004 fax.006 fax.tif ";
-const char* const kPngFiles = "fax-001.png fax-002.png fax.001 fax.003 fax.004 fax.006 ";
+const char* const kPngFiles =
+    "fax-001.png fax-002.png fax.001 fax.003 fax.004 fax.006 fax.pdf fax.tif ";
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, PageFormats,
     ::testing::Values(
-        FormatCase{kTiff, true, kG3, "fax.tif", readTiff, kTiffFiles, "tiff_g3_fine"},
-        FormatCase{kTiff, false, kG3, "fax.tif", readTiff, kTiffFiles, "tiff_g3_normal"},
-        FormatCase{kTiff, true, kG3TwoD, "fax.tif", readTiff, kTiffFiles, "tiff_g3_2d_fine"},
-        FormatCase{kTiff, false, kG3TwoD, "fax.tif", readTiff, kTiffFiles, "tiff_g3_2d_normal"},
-        FormatCase{kTiff, true, kG4, "fax.tif", readTiff, kTiffFiles, "tiff_g4_fine"},
-        FormatCase{kTiff, false, kG4, "fax.tif", readTiff, kTiffFiles, "tiff_g4_normal"},
-        FormatCase{OutputFormat::kPdf, true, kG3, "fax.pdf", readPdf,
-                   "fax-003.png fax.001 fax.003 fax.004 fax.006 fax.pdf ", "pdf"},
+        FormatCase{kTiff, true, kG3, "fax.tif", readTiff, nullptr, "tiff_g3_fine"},
+        FormatCase{kTiff, false, kG3, "fax.tif", readTiff, nullptr, "tiff_g3_normal"},
+        FormatCase{kTiff, true, kG3TwoD, "fax.tif", readTiff, nullptr, "tiff_g3_2d_fine"},
+        FormatCase{kTiff, false, kG3TwoD, "fax.tif", readTiff, nullptr, "tiff_g3_2d_normal"},
+        FormatCase{kTiff, true, kG4, "fax.tif", readTiff, nullptr, "tiff_g4_fine"},
+        FormatCase{kTiff, false, kG4, "fax.tif", readTiff, nullptr, "tiff_g4_normal"},
+        FormatCase{OutputFormat::kPdf, true, kG3, "fax.pdf", readPdf, nullptr, "pdf"},
         FormatCase{kPng, true, kG3, "fax.png", readPng, kPngFiles, "png_fine"},
         FormatCase{kPng, false, kG3, "fax", readPng, kPngFiles, "png_normal"},
         FormatCase{OutputFormat::kG3, false, kG4, "fax", readG3,
-                   "fax-003.png fax.001 fax.002 fax.006 ", "g3"}),
+                   "fax-001.png fax-003.png fax.001 fax.002 fax.006 fax.pdf fax.tif ", "g3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
@@ -224,59 +253,6 @@ TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
   EXPECT_EQ(pwFaxOutputFileName("abcdef.pdf", PW_FAX_FORMAT_PDF, 1, 1, small, sizeof small), 10u);
   EXPECT_STREQ(small, "abc");
 }
-
-const char* const kFormatNames[] = {"tiff", "pdf", "png", "g3"};  // as OutputFormat counts
-
-class FaxDocument : public ::testing::TestWithParam<OutputFormat> {};
-
-// However a document ends without being kept, an older output of its name stays as it was and
-// nothing else is left; a document without pages is kept as no file at all.
-TEST_P(FaxDocument, DocumentNotKeptLeavesTheOlderOutputAsItWas) {
-  TempDir dir;
-  const std::string path = dir.file("fax.out");
-  const std::string older = fs::path(outputFileName(GetParam(), path, 1, 1)).filename();
-  dir.write(older, "older");
-  for (int ending = 0; ending < 4; ++ending) {
-    SCOPED_TRACE(ending);
-    auto device = makeDevice(path, GetParam());
-    if (ending == 3) {
-      ASSERT_GE(device->startDoc("empty"), 1);
-      keepDocument(*device);
-      EXPECT_EQ(device->pagesWritten(), 0);
-      continue;
-    }
-    drawPages(*device, 2);
-    if (ending == 0) continue;  // destroyed within the document
-    ASSERT_EQ(device->endDoc(), 1);
-    if (ending == 1) device->abandon();
-  }
-  EXPECT_EQ(filesIn(dir.path()), older + " ");
-  EXPECT_EQ(fileBytes(dir.file(older)), "older");
-}
-
-TEST_P(FaxDocument, StartDocFailsWhenTheOutputCannotBeCreated) {
-  TempDir dir;
-  auto device = makeDevice(dir.file("missing/fax.out"), GetParam());
-  setLastError(0);
-  EXPECT_LT(device->startDoc("doc"), 1);
-  EXPECT_EQ(lastError(), kErrorPathNotFound);
-  EXPECT_EQ(device->documentError(), kErrorPathNotFound);
-  EXPECT_EQ(device->startPage(), 0);  // no document to draw in
-
-  // Pages of their own have names of their own.
-  if (GetParam() == OutputFormat::kPng || GetParam() == OutputFormat::kG3) return;
-  fs::create_directory(dir.path() / "fax.out");
-  device = makeDevice(dir.file("fax.out"), GetParam());
-  EXPECT_LT(device->startDoc("doc"), 1);
-  EXPECT_EQ(lastError(), kErrorAccessDenied);
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, FaxDocument,
-                         ::testing::Values(OutputFormat::kTiff, OutputFormat::kPdf,
-                                           OutputFormat::kPng, OutputFormat::kG3),
-                         [](const auto& info) {
-                           return std::string(kFormatNames[int(info.param)]);
-                         });
 
 TEST(FaxDeviceApi, AbandoningAllOutputsRemovesEveryTemporaryFile) {
   TempDir dir;
