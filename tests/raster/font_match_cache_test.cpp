@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "common/temp_dir.h"
@@ -20,15 +19,7 @@ const std::string kEnvironment = "HOME=/home/fax;";
 
 class FontMatchCacheTest : public ::testing::Test {
  protected:
-  FontMatchCacheTest() {
-    fs::create_directories(dir.path() / "conf.d");
-    write(conf, "<fontconfig/>");
-    write(match.file, "font");
-  }
-
-  static void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-  }
+  FontMatchCacheTest() { fs::create_directories(dir.path() / "conf.d"); }
 
   // What the next process finds for the request.
   std::optional<FontMatch> nextProcessFinds(const FontRequest& request,
@@ -46,9 +37,10 @@ class FontMatchCacheTest : public ::testing::Test {
   }
 
   pw::testing::TempDir dir;
-  std::string conf = dir.file("conf.d/30-aliases.conf");
+  std::string conf = dir.write("30-aliases.conf", "<fontconfig/>");
   std::string cachePath = dir.file("cache/font-matches");
-  FontMatch match{dir.file("LiberationMono-Regular.ttf"), 0, false, true, "Liberation Mono"};
+  FontMatch match{dir.write("LiberationMono-Regular.ttf", "font"), 0, false, true,
+                  "Liberation Mono"};
 };
 
 TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
@@ -63,37 +55,24 @@ TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
 }
 
 // Each change to what the matches depend on makes the next process forget them.
-enum Change { kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved, kEnvironmentChanged };
-const char* const kChangeNames[] = {"ConfEdited", "FolderGrew", "FileAppeared", "FontRemoved",
-                                    "EnvironmentChanged"};
-
 class FontMatchCacheChange : public FontMatchCacheTest,
-                             public ::testing::WithParamInterface<Change> {};
+                             public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
   ASSERT_TRUE(store(kMono, match));
-  std::string environment = kEnvironment;
-  switch (GetParam()) {
-    case kConfEdited:
-      write(conf, "<fontconfig><alias/></fontconfig>");
-      break;
-    case kFolderGrew: {  // folder times may be coarse
-      const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
-      for (int i = 0; FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        write(dir.file("conf.d/50-user-" + std::to_string(i) + ".conf"), "<fontconfig/>");
-      }
-      break;
-    }
-    case kFileAppeared:  // where none was
-      write(dir.file("missing.conf"), "<fontconfig/>");
-      break;
-    case kFontRemoved:
-      fs::remove(match.file);
-      break;
-    case kEnvironmentChanged:
-      environment = "HOME=/home/other;";
-      break;
+  const std::string& change = GetParam();
+  if (change == "ConfEdited") dir.write("30-aliases.conf", "<fontconfig><alias/></fontconfig>");
+  if (change == "FileAppeared") dir.write("missing.conf", "<fontconfig/>");  // where none was
+  if (change == "FontRemoved") fs::remove(match.file);
+  const std::string environment =
+      change == "EnvironmentChanged" ? "HOME=/home/other;" : kEnvironment;
+  // The folder grows until its state shows it: folder times may be coarse.
+  const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
+  for (int i = 0;
+       change == "FolderGrew" && FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    dir.write("conf.d/50-user-" + std::to_string(i) + ".conf", "<fontconfig/>");
   }
   EXPECT_FALSE(nextProcessFinds(kMono, environment));
   // A match stored now starts the file anew, without the forgotten ones.
@@ -106,13 +85,13 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange,
-                         ::testing::Values(kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved,
-                                           kEnvironmentChanged),
-                         [](const auto& info) { return std::string(kChangeNames[info.param]); });
+                         ::testing::Values("ConfEdited", "FolderGrew", "FileAppeared",
+                                           "FontRemoved", "EnvironmentChanged"),
+                         [](const auto& info) { return info.param; });
 
 // An unwritable folder only loses the cache: the match stays usable within the process.
 TEST_F(FontMatchCacheTest, AMatchThatCannotBeKeptIsStillFoundInTheProcess) {
-  write(dir.file("blocker"), "a file where the folder should be");
+  dir.write("blocker", "a file where the folder should be");
   FontMatchCache blocked(dir.file("blocker/font-matches"));
   blocked.load(kEnvironment);
   EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
