@@ -78,12 +78,6 @@ inline std::vector<Page> drawPages(FaxDevice& device, int pages) {
   return drawn;
 }
 
-/// Ends the document and keeps it.
-inline void keepDocument(FaxDevice& device) {
-  EXPECT_EQ(device.endDoc(), 1);
-  EXPECT_TRUE(device.commit());
-}
-
 inline std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
