@@ -7,11 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "raster/fax_device.h"
 
 namespace pw::testing {

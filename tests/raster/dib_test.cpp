@@ -1,10 +1,6 @@
 // Bitmaps copied onto the fax raster: placement, orientation, depths, clipping, header checks.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "platform/last_error.h"
 
@@ -43,10 +39,10 @@ class DibDrawing : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(device_); }
 
-  int draw(int x, int y, Dib& dib, uint32_t colorUse = 0) {
+  int draw(int x, int y, Dib& dib) {
     const auto height = static_cast<uint32_t>(dib.header()->biHeight);  // as the converter does
     return device_->setDIBitsToDevice(x, y, static_cast<uint32_t>(dib.header()->biWidth), height, 0,
-                                      0, 0, height, dib.bits.data(), dib.header(), colorUse);
+                                      0, 0, height, dib.bits.data(), dib.header(), 0);
   }
   bool at(int x, int y) const { return device_->raster().pixel(x, y); }
   int ink() const { return testing::inkBounds(device_->raster()).pixels; }
@@ -55,7 +51,8 @@ class DibDrawing : public ::testing::Test {
   std::unique_ptr<FaxDevice> device_ = testing::makeDevice(dir_.file("out.tif"));
 };
 
-// The last row in memory is the top of a bottom-up bitmap, the first that of a top-down one.
+// The last row in memory is the top of a bottom-up bitmap, the first that of a top-down one; a
+// source rectangle counts rows from the bottom of a bottom-up one.
 TEST_F(DibDrawing, BitmapsLandTopRowFirstInBothOrders) {
   Dib bottomUp(16, 8, 1);
   bottomUp.setBlack(0, 7);
@@ -65,8 +62,14 @@ TEST_F(DibDrawing, BitmapsLandTopRowFirstInBothOrders) {
   topDown.setBlack(0, 0);
   topDown.setBlack(4, 3);
   EXPECT_EQ(draw(3, 7, topDown), 4);
-  EXPECT_TRUE(at(10, 20) && at(25, 27) && at(3, 7) && at(7, 10));
-  EXPECT_EQ(ink(), 4);
+  Dib diagonal(4, 4, 1);
+  for (int row = 0; row < 4; ++row) diagonal.setBlack(row, row);
+  // Source rows 1..2 from the bottom, columns 1..3: row 2 (pixel x 2) at the top, row 1 below.
+  EXPECT_EQ(device_->setDIBitsToDevice(100, 0, 3, 2, 1, 1, 0, 4, diagonal.bits.data(),
+                                       diagonal.header(), 0),
+            2);
+  EXPECT_TRUE(at(10, 20) && at(25, 27) && at(3, 7) && at(7, 10) && at(101, 0) && at(100, 1));
+  EXPECT_EQ(ink(), 6);
 }
 
 TEST_F(DibDrawing, EveryDepthReducesToBlackAndWhite) {
@@ -102,16 +105,6 @@ TEST_F(DibDrawing, BitmapIsClippedAtEveryPageEdge) {
   EXPECT_EQ(draw(5000, 5000, dib), 40);  // entirely off the page: nothing drawn, no fault
   EXPECT_EQ(ink(), 8 * 40 + 10 * 15 + 40 * 3);
   EXPECT_TRUE(at(kFaxLineDots - 1, 10) && at(0, 0) && at(539, height - 1));
-}
-
-TEST_F(DibDrawing, SourceRectangleAndBandSelectRows) {
-  Dib dib(4, 4, 1);  // bottom-up: memory row 0 is the bottom
-  for (int row = 0; row < 4; ++row) dib.setBlack(row, row);
-  // Source rows 1..2 counted from the bottom, columns 1..3.
-  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 3, 2, 1, 1, 0, 4, dib.bits.data(), dib.header(), 0),
-            2);
-  EXPECT_TRUE(at(1, 0) && at(0, 1));  // DIB row 2 (pixel x 2) at the top, row 1 below it
-  EXPECT_EQ(ink(), 2);
 }
 
 TEST_F(DibDrawing, BadHeadersAndArgumentsAreRejectedBeforeUse) {

@@ -10,11 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
-#include "api/surface_handle.h"
 #include "common/libtiff_fax.h"
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "platform/last_error.h"

@@ -11,9 +11,7 @@
 #include <numeric>
 #include <thread>
 #include <tuple>
-#include <vector>
 
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "platform/last_error.h"
 

@@ -4,7 +4,6 @@
 
 #include <regex>
 
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "raster/text/font_matcher.h"
