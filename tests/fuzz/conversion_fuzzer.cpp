@@ -14,11 +14,13 @@
 #include "pagewright/pagewright.h"
 #include "surface/drawing_surface.h"
 
+namespace {
+
+using namespace pw;
+
 // A drawing surface for fuzzing that checks the converter's use of it and aborts on the first
 // breach: fonts used or deleted that were never created or already deleted, pages outside the
 // document or inside each other, drawing outside a page, a conversion that leaves anything open.
-namespace pw::fuzzing {
-
 class CheckingSurface final : public DrawingSurface {
  public:
   int getDeviceCaps(int index) override { return index == kLogPixelsX ? 204 : 196; }
@@ -92,10 +94,6 @@ class CheckingSurface final : public DrawingSurface {
   mutable unsigned checksum_ = 0;
 };
 
-}  // namespace pw::fuzzing
-
-namespace {
-
 struct Setup {
   std::string directory = scratchFolder();
   std::string text = directory + "/fuzz.txt";  // the input's file
@@ -147,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   pw::ConversionServices services;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.
   services.keepAllText = (data[1] & 0x08) != 0;
-  pw::fuzzing::CheckingSurface surface;
+  CheckingSurface surface;
   uint32_t pages = 0;
   (void)pw::convertText(&params, &surface, s.text.c_str(), 0, &s.fields, &pages, services);
   surface.requireFinished();
