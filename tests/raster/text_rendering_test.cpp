@@ -80,11 +80,11 @@ TEST_F(TextRendering, InkStaysInsideTheMeasuredCellTurnedOrNot) {
   EXPECT_GT(up.bottom - up.top, 3 * (up.right - up.left));  // a column, not a row
 }
 
-TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
+TEST_F(TextRendering, DecorationsAndBackgroundsSpanTheCell) {
   LogFont record = makeFont("Courier New", 40);
   record.lfUnderline = 1;
   FaxDevice& underlined = device(record);
-  const TextSize size = measure(underlined, "    ");
+  TextSize size = measure(underlined, "    ");
   const InkBounds under = draw(underlined, 50, 20, "    ");  // spaces: only the line is ink
   expectWithin(under, 50, 20 + size.cy / 2 + 1, 50 + size.cx, 20 + size.cy);
   EXPECT_EQ(under.right - under.left, size.cx);
@@ -95,11 +95,10 @@ TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
   EXPECT_EQ(strike.left, 50);
   EXPECT_GT(strike.top, 20 + size.cy / 4);
   EXPECT_LT(strike.bottom, under.top);
-}
 
-TEST_F(TextRendering, OpaqueBackgroundClearsTheCellAndTransparentKeepsIt) {
+  // An opaque background clears the cell, a transparent one keeps what is there.
   FaxDevice& on = device(makeFont("Courier New", 40));
-  const TextSize size = measure(on, "  ");
+  size = measure(on, "  ");
   PageRaster& raster = const_cast<PageRaster&>(on.raster());
   raster.fillRect(0, 0, 400, 100, true);
   on.setBkMode(kOpaque);
