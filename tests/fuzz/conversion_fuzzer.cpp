@@ -3,7 +3,6 @@
 // "%3" names a small file and "@/logo@/n" a small TIFF, both put in place at start-up, and reading
 // is confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -126,21 +125,18 @@ Setup& setup() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Setup& s = setup();
   if (size < 4) return 0;
-  RenderParams params{};
-  params.font.lfHeight = 1 + data[0] % 40;
-  params.font.lfWeight = 400;
-  std::strcpy(params.font.lfFaceName, "Courier New");
-  params.lineSpacingMm = data[1] % 8;
   // Small pages and wide margins too: margins that leave no room are part of the contract.
-  params.pageWidthMm = 20 + data[2];
-  params.pageHeightMm = 20 + data[3];
-  params.topMarginMm = data[1] >> 4;
-  params.bottomMarginMm = data[2] % 16;
-  params.leftMarginMm = data[3] % 16;
-  params.rightMarginMm = data[0] >> 4;
-  params.directivesEnabled = 1;
-  params.imageDirectory = s.directory.c_str();
-
+  const RenderParams params{
+      .font = {.lfHeight = 1 + data[0] % 40, .lfWeight = 400, .lfFaceName = "Courier New"},
+      .lineSpacingMm = data[1] % 8u,
+      .pageWidthMm = 20u + data[2],
+      .pageHeightMm = 20u + data[3],
+      .topMarginMm = data[1] / 16u,
+      .bottomMarginMm = data[2] % 16u,
+      .leftMarginMm = data[3] % 16u,
+      .rightMarginMm = data[0] / 16u,
+      .directivesEnabled = 1,
+      .imageDirectory = s.directory.c_str()};
   writeFile(s.text, data + 4, size - 4);
   pw::ConversionServices services;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.

@@ -43,7 +43,7 @@ class FontMatchCacheTest : public ::testing::Test {
                   "Liberation Mono"};
 };
 
-TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
+TEST_F(FontMatchCacheTest, StoredMatchesAccumulateForTheNextProcessOrStayInThisOne) {
   ASSERT_TRUE(store(kMono, match));
   EXPECT_EQ(nextProcessFinds(kMono), match);
   const FontRequest bold{"Arial", true, false, 0, "ru"};
@@ -52,6 +52,14 @@ TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
   EXPECT_EQ(nextProcessFinds(kMono), match);
   EXPECT_EQ(nextProcessFinds(bold), boldMatch);
   EXPECT_FALSE(nextProcessFinds({"Courier New", true, false, 0x31, ""}));
+  // An unwritable folder only loses the cache: the match stays usable within the process.
+  dir.write("blocker", "a file where the folder should be");
+  FontMatchCache blocked(dir.file("blocker/font-matches"));
+  blocked.load(kEnvironment);
+  EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
+  EXPECT_EQ(blocked.find(kMono), match);
+  // Names that would break the file's lines are not kept at all.
+  EXPECT_FALSE(blocked.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
 }
 
 // Each change to what the matches depend on makes the next process forget them.
@@ -88,17 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange,
                          ::testing::Values("ConfEdited", "FolderGrew", "FileAppeared",
                                            "FontRemoved", "EnvironmentChanged"),
                          [](const auto& info) { return info.param; });
-
-// An unwritable folder only loses the cache: the match stays usable within the process.
-TEST_F(FontMatchCacheTest, AMatchThatCannotBeKeptIsStillFoundInTheProcess) {
-  dir.write("blocker", "a file where the folder should be");
-  FontMatchCache blocked(dir.file("blocker/font-matches"));
-  blocked.load(kEnvironment);
-  EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
-  EXPECT_EQ(blocked.find(kMono), match);
-  // Names that would break the file's lines are not kept at all.
-  EXPECT_FALSE(blocked.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
-}
 
 }  // namespace
 }  // namespace pw
