@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,12 +86,11 @@ inline std::string fileBytes(const std::string& path) {
 
 /// The names in a directory, sorted, each followed by a space.
 inline std::string filesIn(const std::filesystem::path& dir) {
-  std::vector<std::string> files;
+  std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
-    files.push_back(entry.path().filename().string() + " ");
-  std::sort(files.begin(), files.end());
+    names.insert(entry.path().filename().string() + " ");
   std::string joined;
-  for (const std::string& name : files) joined += name;
+  for (const std::string& name : names) joined += name;
   return joined;
 }
 
