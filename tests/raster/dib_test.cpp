@@ -108,37 +108,35 @@ TEST_F(DibDrawing, BitmapIsClippedAtEveryPageEdge) {
 }
 
 TEST_F(DibDrawing, BadHeadersAndArgumentsAreRejectedBeforeUse) {
-  struct Call {
-    Dib dib{8, 8, 1};
-    uint32_t colorUse = 0;
-    uint32_t startScan = 0;
-    const void* bits = dib.bits.data();
+  const auto rejected = [&](Dib& dib, uint32_t startScan = 0, uint32_t colorUse = 0,
+                            bool withBits = true) {
+    setLastError(0);
+    return device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, startScan, 8,
+                                      withBits ? dib.bits.data() : nullptr, dib.header(),
+                                      colorUse) == 0 &&
+           lastError() == kErrorInvalidParameter;
   };
-  void (*const spoils[])(Call&) = {
-      [](Call& c) { c.dib.header()->biSize = 12; },
-      [](Call& c) { c.dib.header()->biPlanes = 2; },
-      [](Call& c) { c.dib.header()->biCompression = 1; },
-      [](Call& c) { c.dib.header()->biBitCount = 16; },
-      [](Call& c) { c.dib.header()->biWidth = 0; },
-      [](Call& c) { c.dib.header()->biWidth = -4; },
-      [](Call& c) { c.dib.header()->biHeight = 0; },
-      [](Call& c) { c.dib.header()->biWidth = 0x7FFFFFFF; },
-      [](Call& c) { c.dib.header()->biHeight = INT32_MIN; },
-      [](Call& c) { c.dib.header()->biClrUsed = 3; },  // more colours than one bit holds
-      [](Call& c) { c.colorUse = 1; },                 // DIB_PAL_COLORS
-      [](Call& c) { c.startScan = 9; },                // a band beyond the bitmap
-      [](Call& c) { c.bits = nullptr; },
+  Dib dib(8, 8, 1);
+  std::memset(dib.bits.data(), 0xFF, dib.bits.size());  // black, if it were drawn
+  EXPECT_TRUE(rejected(dib, 0, 1));                     // DIB_PAL_COLORS
+  EXPECT_TRUE(rejected(dib, 9));                        // a band beyond the bitmap
+  EXPECT_TRUE(rejected(dib, 0, 0, false));
+  void (*const spoils[])(BitmapInfoHeader&) = {
+      [](BitmapInfoHeader& h) { h.biSize = 12; },
+      [](BitmapInfoHeader& h) { h.biPlanes = 2; },
+      [](BitmapInfoHeader& h) { h.biCompression = 1; },
+      [](BitmapInfoHeader& h) { h.biBitCount = 16; },
+      [](BitmapInfoHeader& h) { h.biWidth = 0; },
+      [](BitmapInfoHeader& h) { h.biWidth = -4; },
+      [](BitmapInfoHeader& h) { h.biHeight = 0; },
+      [](BitmapInfoHeader& h) { h.biWidth = 0x7FFFFFFF; },
+      [](BitmapInfoHeader& h) { h.biHeight = INT32_MIN; },
+      [](BitmapInfoHeader& h) { h.biClrUsed = 3; },  // more colours than one bit holds
   };
   for (size_t i = 0; i < std::size(spoils); ++i) {
-    Call call;
-    std::memset(call.dib.bits.data(), 0xFF, call.dib.bits.size());  // black, if it were drawn
-    spoils[i](call);
-    setLastError(0);
-    EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, call.startScan, 8, call.bits,
-                                         call.dib.header(), call.colorUse),
-              0)
-        << i;
-    EXPECT_EQ(lastError(), kErrorInvalidParameter) << i;
+    Dib bad = dib;
+    spoils[i](*bad.header());
+    EXPECT_TRUE(rejected(bad)) << i;
   }
   EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, "", nullptr, 0), 0);
   EXPECT_EQ(ink(), 0);
