@@ -59,10 +59,7 @@ static int32_t bits(void* user, int32_t x, int32_t y, uint32_t w, uint32_t h, in
 
 int main(int argc, char** argv) {
   size_t* threshold = (size_t*)dlsym(RTLD_DEFAULT, "pw_fail_allocations_from");
-  if (argc != 2 || !threshold) {
-    fprintf(stderr, "usage: WORK_DIR, with fail_large_allocations.so preloaded\n");
-    return 2;
-  }
+  if (argc != 2 || !threshold) return 2; /* see the usage above */
   char text[4096], output[4096];
   snprintf(text, sizeof text, "%s/text.txt", argv[1]);
   snprintf(output, sizeof output, "%s/out.tif", argv[1]);

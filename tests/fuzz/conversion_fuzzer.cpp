@@ -41,10 +41,7 @@ class CheckingSurface final : public DrawingSurface {
   int endPage() override { return require(inPage_, "endPage"), inPage_ = false, 1; }
   int endDoc() override { return require(inDoc_ && !inPage_, "endDoc"), inDoc_ = false, 1; }
   bool getTextExtent(const char* text, int count, TextSize* size) override {
-    require(inDoc_, "measuring outside the document");
-    requireText(text, count);
-    *size = {7 * count, 13};
-    return true;
+    return require(inDoc_, "measuring"), requireText(text, count), *size = {7 * count, 13}, true;
   }
   bool textOut(int, int, const char* text, int count) override {
     return require(inPage_, "textOut outside a page"), requireText(text, count), true;
@@ -96,7 +93,7 @@ class CheckingSurface final : public DrawingSurface {
 struct Setup {
   std::string directory = scratchFolder();
   std::string text = directory + "/fuzz.txt";  // the input's file
-  std::vector<std::string> values;             // job field values in the line-list layout
+  std::vector<std::string> values = std::vector<std::string>(PW_JOB_FIELD_COUNT);  // line lists
   JobFields fields{};
 };
 
@@ -110,9 +107,8 @@ Setup& setup() {
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) {
       std::string lines = i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>";
       for (char& c : lines) c = c == '\n' ? '\0' : c;
-      s->values.push_back(lines + std::string(2, '\0'));
+      s->fields.entries[i] = (s->values[i] = lines + std::string(2, '\0')).data();
     }
-    for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
     if (pwSetReadableDirectories(readable, 1) != 1) std::abort();
     return s;

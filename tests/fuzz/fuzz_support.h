@@ -29,8 +29,7 @@ inline void writeFile(const std::string& path, const void* prefix, size_t prefix
                       const void* data = nullptr, size_t size = 0) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file || (prefixSize && std::fwrite(prefix, 1, prefixSize, file) != prefixSize) ||
-      (size && std::fwrite(data, 1, size, file) != size)) {
+      (size && std::fwrite(data, 1, size, file) != size))
     std::abort();
-  }
   std::fclose(file);
 }

@@ -15,9 +15,7 @@
 namespace pw {
 namespace {
 
-using testing::libtiffCode;
-using testing::libtiffDecode;
-using testing::packedRows;
+using namespace pw::testing;
 
 struct Picture {
   std::string name;

@@ -12,14 +12,12 @@
 namespace pw {
 namespace {
 
-namespace fs = std::filesystem;
-
 const FontRequest kMono{"Courier New", false, false, 0x31, ""};
 const std::string kEnvironment = "HOME=/home/fax;";
 
 class FontMatchCacheTest : public ::testing::Test {
  protected:
-  FontMatchCacheTest() { fs::create_directories(dir.path() / "conf.d"); }
+  FontMatchCacheTest() { std::filesystem::create_directories(dir.path() / "conf.d"); }
 
   // What the next process finds for the request.
   std::optional<FontMatch> nextProcessFinds(const FontRequest& request,
@@ -71,7 +69,7 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
   const std::string& change = GetParam();
   if (change == "ConfEdited") dir.write("30-aliases.conf", "<fontconfig><alias/></fontconfig>");
   if (change == "FileAppeared") dir.write("missing.conf", "<fontconfig/>");  // where none was
-  if (change == "FontRemoved") fs::remove(match.file);
+  if (change == "FontRemoved") std::filesystem::remove(match.file);
   const std::string environment =
       change == "EnvironmentChanged" ? "HOME=/home/other;" : kEnvironment;
   // The folder grows until its state shows it: folder times may be coarse.

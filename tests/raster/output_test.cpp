@@ -20,7 +20,6 @@
 namespace pw {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace pw::testing;
 
 struct FormatCase {
@@ -183,7 +182,7 @@ TEST_P(PageFormats, AppearOnlyWhenKeptAndReadBackAsTheDrawnPixels) {
   EXPECT_TRUE(lastError() == kErrorPathNotFound && device->documentError() == kErrorPathNotFound);
   EXPECT_EQ(device->startPage(), 0);  // no document to draw in
   // A file of its own name cannot replace a folder; pages of their own have names of their own.
-  fs::create_directory(dir.path() / "folder");
+  std::filesystem::create_directory(dir.path() / "folder");
   const bool ownNames = c.format == OutputFormat::kPng || c.format == OutputFormat::kG3;
   EXPECT_EQ(makeDevice(dir.file("folder"), c.format)->startDoc("doc") >= 1, ownNames);
   EXPECT_EQ(ownNames ? kErrorAccessDenied : lastError(), kErrorAccessDenied);
