@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "common/libtiff_fax.h"
 #include "device_test_util.h"
@@ -176,6 +177,7 @@ TEST_P(PageFormats, AppearOnlyWhenKeptAndReadBackAsTheDrawnPixels) {
   EXPECT_FALSE(device->commit());
   EXPECT_EQ(lastError(), kErrorInvalidFunction);  // kept once only
 
+  // No document starts where its folder is missing.
   device = makeDevice(dir.file(std::string("missing/") + c.output), c.format);
   setLastError(0);
   EXPECT_LT(device->startDoc("doc"), 1);
@@ -211,11 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
-  const struct {
-    const char* path;
-    uint32_t format, page, count;
-    const char* name;
-  } cases[] = {
+  // The path, format, page and page count; the name.
+  const std::tuple<const char*, uint32_t, uint32_t, uint32_t, const char*> cases[] = {
       {"/tmp/a.b/fax.png", PW_FAX_FORMAT_PNG, 1, 1, "/tmp/a.b/fax-001.png"},
       {"/tmp/a.b/fax", PW_FAX_FORMAT_PNG, 12, 999, "/tmp/a.b/fax-012.png"},
       {"out.PNG", PW_FAX_FORMAT_PNG, 101, 1000, "out-0101.PNG"},
@@ -224,11 +223,11 @@ TEST(FaxOutput, PageFileNamesKeepTheDirectoryAndExtensionAndSort) {
       {"/tmp/a.b/fax", PW_FAX_FORMAT_G3, 7, 1000, "/tmp/a.b/fax.0007"},
       {"fax.png", PW_FAX_FORMAT_PNG, 4, 3, ""},  // beyond the count
   };
-  for (const auto& c : cases) {
+  for (const auto& [path, format, page, count, expected] : cases) {
     char name[64] = "";
-    EXPECT_EQ(pwFaxOutputFileName(c.path, c.format, c.page, c.count, name, sizeof name),
-              std::strlen(c.name));
-    EXPECT_STREQ(name, c.name);
+    EXPECT_EQ(pwFaxOutputFileName(path, format, page, count, name, sizeof name),
+              std::strlen(expected));
+    EXPECT_STREQ(name, expected);
   }
   char small[4];
   EXPECT_EQ(pwFaxOutputFileName("abcdef.pdf", PW_FAX_FORMAT_PDF, 1, 1, small, sizeof small), 10u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
@@ -158,23 +159,19 @@ TEST_F(TextRendering, HighBytesAreDrawnFromTheRecordsCodePage) {
 
 // Faces that are not installed stand in with a face of the same kind, which the device names.
 TEST(FontMapping, MissingFacesStandInWithTheirKind) {
-  const struct {
-    const char* face;
-    uint8_t pitchAndFamily;
-    const char* file;  // a pattern
-  } cases[] = {
+  // The face and the pitch and family asked for; a pattern of the file that stands in.
+  const std::tuple<const char*, uint8_t, const char*> cases[] = {
       {"Courier New", 0, "LiberationMono|Cousine"},  // metric-compatible
       {"", 0x01, "Mono"},                            // FIXED_PITCH
       {"No Such Font Anywhere", 0x10, "Serif"},      // FF_ROMAN
       {"Liberaton Mono", 0, "Mono"},                 // fixed-pitch by its name
   };
-  for (const auto& c : cases) {
-    LogFont record = makeFont(c.face, 20);
-    record.lfPitchAndFamily = c.pitchAndFamily;
+  for (const auto& [face, pitchAndFamily, file] : cases) {
+    LogFont record = makeFont(face, 20);
+    record.lfPitchAndFamily = pitchAndFamily;
     const auto match = matchFont(record);
-    ASSERT_TRUE(match) << c.face;
-    EXPECT_TRUE(std::regex_search(match->file, std::regex(c.file)))
-        << c.face << ": " << match->file;
+    ASSERT_TRUE(match) << face;
+    EXPECT_TRUE(std::regex_search(match->file, std::regex(file))) << face << ": " << match->file;
     char family[64] = "";
     ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
     EXPECT_TRUE(family == match->family && *family);
