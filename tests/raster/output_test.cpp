@@ -112,6 +112,7 @@ Page readPng(const TempDir& dir, int page, int rows, const FormatCase& c) {
   const int repeat = c.fine ? 1 : 2;
   EXPECT_EQ(png_get_image_height(png, info), static_cast<uint32_t>(rows * repeat));
   EXPECT_EQ(png_get_image_width(png, info), 1728u);
+  EXPECT_EQ(png_get_bit_depth(png, info), 1);
   png_set_invert_mono(png);
   Page pixels(static_cast<size_t>(rows) * 216), copy(216);
   for (int y = 0; y < rows * repeat; ++y) {
