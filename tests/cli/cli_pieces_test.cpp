@@ -1,5 +1,5 @@
 // The host's own logic where the command's runs cannot see it: transcoding counts, the line-list
-// layout of field values, option values and output planning.
+// layout of field values and option values.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include "encoding.h"
 #include "job_fields.h"
 #include "options.h"
-#include "output_paths.h"
 
 namespace pw::cli {
 namespace {
@@ -141,30 +140,6 @@ TEST(ConvertOptions, RefuseValuesNoFaxLineHas) {
       {"--compression", "3"},   {"-n", "--resolution", "fine"}, {"--paper", "0.4x297"},
       {"--paper", "210x29.7.1"}};
   for (const auto& args : refused) EXPECT_FALSE(parsed(args)) << ::testing::PrintToString(args);
-}
-
-TEST(OutputPlan, NamesAnOutputForEachInput) {
-  const struct {
-    std::vector<std::string> inputs;
-    const char* output;
-    std::optional<uint32_t> format;
-    uint32_t planned;
-    std::vector<std::string> outputs;
-  } cases[] = {
-      {{"a.txt"}, "x/a.PDF", std::nullopt, PW_FAX_FORMAT_PDF, {"x/a.PDF"}},
-      {{"sub/memo.txt"}, "", std::nullopt, PW_FAX_FORMAT_TIFF, {"sub/memo.tif"}},
-      {{"sub/memo.txt"}, "", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"sub/memo"}},
-      {{"a.txt"}, "spool/a.tif", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"spool/a.tif"}},
-      {{"in/a.txt", "b"}, "out", PW_FAX_FORMAT_PNG, PW_FAX_FORMAT_PNG, {"out/a.png", "out/b.png"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.outputs[0]);
-    const OutputPlan plan = planOutputs(c.inputs, c.output, c.format);
-    EXPECT_EQ(plan.error, "");
-    EXPECT_EQ(plan.format, c.planned);
-    EXPECT_EQ(plan.outputs, c.outputs);
-    EXPECT_EQ(plan.createDirectory, c.inputs.size() > 1);
-  }
 }
 
 }  // namespace

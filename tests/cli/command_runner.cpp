@@ -89,12 +89,4 @@ CommandOutput CommandProcess::wait() {
   return result;
 }
 
-CommandOutput runCommand(const std::vector<std::string>& args, const fs::path& cwd) {
-  return CommandProcess(commandLine(args), cwd).wait();
-}
-
-CommandOutput runProgram(std::vector<std::string> argv, const fs::path& cwd) {
-  return CommandProcess(std::move(argv), cwd).wait();
-}
-
 }  // namespace pw::cli::testing

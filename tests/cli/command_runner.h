@@ -41,10 +41,15 @@ class CommandProcess {
   bool ended_ = false;
 };
 
-/// Runs the built command with args in directory cwd.
-CommandOutput runCommand(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 /// Runs argv[0] (a path) with the arguments that follow it in directory cwd.
-CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd);
+inline CommandOutput runProgram(std::vector<std::string> argv, const std::filesystem::path& cwd) {
+  return CommandProcess(std::move(argv), cwd).wait();
+}
+/// Runs the built command with args in directory cwd.
+inline CommandOutput runCommand(const std::vector<std::string>& args,
+                                const std::filesystem::path& cwd) {
+  return runProgram(commandLine(args), cwd);
+}
 /// The bytes of a file; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 

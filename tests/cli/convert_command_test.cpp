@@ -44,15 +44,16 @@ TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrintedWhereAsked) {
   EXPECT_EQ(tiff.out, "long.tif: 2 pages\n") << tiff.err;
   EXPECT_EQ(tiffPageCount(dir.file("long.tif")), 2);
   EXPECT_EQ(tiffTag16(dir.file("long.tif"), TIFFTAG_COMPRESSION), COMPRESSION_CCITTFAX3);
-  // --format names what the extension does not; -q says nothing.
-  const CommandOutput pdf = run({"long.txt", "-o", "long.fax", "--format", "pdf", "-q"});
+  // An extension names the format in either case; -q says nothing.
+  const CommandOutput pdf = run({"long.txt", "-o", "long.PDF", "-q"});
   EXPECT_EQ(pdf.status, 0);
   EXPECT_EQ(pdf.out + pdf.err, "");
-  EXPECT_EQ(runProgram({"/usr/bin/qpdf", "--show-npages", "long.fax"}, dir.path()).out, "2\n");
+  EXPECT_EQ(runProgram({"/usr/bin/qpdf", "--show-npages", "long.PDF"}, dir.path()).out, "2\n");
   EXPECT_EQ(run({"long.txt", "-o", "long.png"}).out, "long-001.png ... long-002.png: 2 pages\n");
   EXPECT_TRUE(exists("long-002.png"));
   EXPECT_FALSE(exists("long.png"));
-  // Raw G3 pages are named after the output as given, as faxspool asks with -n.
+  // --format names what the extension does not; raw G3 pages are named after the output as
+  // given, as faxspool asks with -n.
   fs::create_directory(dir.path() / "spool");
   EXPECT_EQ(run({"long.txt", "--format", "G3", "-o", "spool/i-", "-n"}).out,
             "spool/i-.001 ... spool/i-.002: 2 pages\n");
