@@ -1,5 +1,7 @@
 #include "fax_files.h"
 
+#include <tiffio.h>
+
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -40,13 +42,6 @@ std::string tiffPagePbm(const std::string& path, int page) {
     pbm += row;
   }
   return pbm;
-}
-
-int tiffTag16(const std::string& path, uint32_t tag) {
-  TiffPtr tiff = openTiff(path, "r");
-  uint16_t value = 0;
-  if (!tiff || !TIFFGetField(tiff.get(), tag, &value)) return -1;
-  return value;
 }
 
 bool scrambleStrip(const std::string& path, int page) {

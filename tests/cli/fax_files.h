@@ -1,9 +1,6 @@
 // Reading back the TIFF files the command wrote, and damaging one for the checker.
 #pragma once
 
-#include <tiffio.h>
-
-#include <cstdint>
 #include <string>
 
 namespace pw::cli::testing {
@@ -14,9 +11,6 @@ int tiffPageCount(const std::string& path);
 /// Page `page` (from 0) of a bilevel TIFF as a raw PBM file, as g32pbm writes it; empty when it
 /// cannot be decoded.
 std::string tiffPagePbm(const std::string& path, int page);
-
-/// A 16-bit tag of the first page; -1 when absent.
-int tiffTag16(const std::string& path, uint32_t tag);
 
 /// Overwrites the second half of page `page`'s (1-based) first strip with pseudo-random bytes;
 /// false when the file or the page cannot be read.
