@@ -24,9 +24,6 @@ class CheckCommand : public ::testing::Test {
     dir.write("a.txt", text);
     ASSERT_EQ(runCommand({"a.txt", "-o", "a.tif"}, dir.path()).status, 0);
   }
-  CommandOutput shell(const std::string& script) const {
-    return runProgram({"/bin/sh", "-c", script}, dir.path());
-  }
 
   TempDir dir;
 };
@@ -50,7 +47,9 @@ TEST_F(CheckCommand, NamesEachDepartureFromClassF) {
   };
   for (const auto& [make, problem] : flaws) {
     SCOPED_TRACE(make);
-    ASSERT_EQ(shell(std::string("cp a.tif f.tif && ") + make).status, 0);
+    ASSERT_EQ(
+        runProgram({"/bin/sh", "-c", std::string("cp a.tif f.tif && ") + make}, dir.path()).status,
+        0);
     const CommandOutput check = runCommand({"check", "f.tif"}, dir.path());
     EXPECT_EQ(check.status, 1);
     EXPECT_THAT(check.out, HasSubstr(problem));

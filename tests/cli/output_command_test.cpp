@@ -90,12 +90,8 @@ TEST_P(Interrupted, LeavesNoPartFileAndTheOlderPagesAndExitsWith128PlusTheSignal
   const Files before = snapshot(dir.path());
 
   CommandProcess run(commandLine({"long.txt", "-o", "fax.png"}), dir.path());
-  const auto holdsPartFile = [&] {
-    const fs::directory_iterator files(dir.path());
-    return std::any_of(begin(files), end(files),
-                       [](const auto& entry) { return entry.path().extension() == ".part"; });
-  };
-  while (run.running() && !holdsPartFile()) {
+  // Until its part file appears.
+  while (run.running() && snapshot(dir.path()).size() == before.size()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   kill(run.pid(), GetParam());
