@@ -11,25 +11,21 @@ namespace pw::cli::testing {
 
 namespace {
 
-struct TiffCloser {
-  void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+using TiffPtr = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
 
-TiffPtr openTiff(const std::string& path, const char* mode) {
-  return TiffPtr(TIFFOpen(path.c_str(), mode));
+TiffPtr openTiff(const std::string& path) {
+  return {TIFFOpen(path.c_str(), "r"), &TIFFClose};
 }
 
 }  // namespace
 
 int tiffPageCount(const std::string& path) {
-  TiffPtr tiff = openTiff(path, "r");
-  if (!tiff) return -1;
-  return TIFFNumberOfDirectories(tiff.get());
+  const TiffPtr tiff = openTiff(path);
+  return tiff ? TIFFNumberOfDirectories(tiff.get()) : -1;
 }
 
 std::string tiffPagePbm(const std::string& path, int page) {
-  TiffPtr tiff = openTiff(path, "r");
+  const TiffPtr tiff = openTiff(path);
   if (!tiff || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page))) return {};
   uint32_t width = 0;
   uint32_t length = 0;
@@ -48,7 +44,7 @@ bool scrambleStrip(const std::string& path, int page) {
   uint64_t offset = 0;
   uint64_t size = 0;
   {
-    TiffPtr tiff = openTiff(path, "r");
+    const TiffPtr tiff = openTiff(path);
     uint64_t* offsets = nullptr;
     uint64_t* sizes = nullptr;
     if (!tiff || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page - 1)) ||
