@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "command_runner.h"
-#include "fax_files.h"
 
 namespace pw::cli::testing {
 namespace {

@@ -9,7 +9,6 @@
 #include <filesystem>
 
 #include "command_runner.h"
-#include "fax_files.h"
 
 namespace pw::cli::testing {
 namespace {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "command_runner.h"
-#include "fax_files.h"
 
 namespace pw::cli::testing {
 namespace {

@@ -24,12 +24,6 @@ struct Document {
   std::vector<std::string> postScript = {};  // what the PostScript holds
 };
 
-int countOf(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 // Prints the document on dc, by default the printer's: the conversion, the events it reported,
 // the PostScript it left.
 void print(const Document& document, HDC dc = nullptr) {
@@ -66,7 +60,11 @@ void print(const Document& document, HDC dc = nullptr) {
   const std::string ps{std::istreambuf_iterator<char>(file), {}};
   ASSERT_FALSE(ps.empty()) << "the printer's port file " << port << " was not written";
   // The page count by the DSC comments: one %%Page each, and the trailer's %%Pages.
-  EXPECT_EQ(countOf(ps, "\n%%Page: "), static_cast<int>(document.pages));
+  uint32_t pageComments = 0;
+  for (auto at = ps.find("\n%%Page: "); at != ps.npos; at = ps.find("\n%%Page: ", at + 1)) {
+    ++pageComments;
+  }
+  EXPECT_EQ(pageComments, document.pages);
   EXPECT_EQ(ps.substr(ps.rfind("\n%%Pages: ") + 10, 2), std::to_string(document.pages) + "\n");
   for (const std::string& part : document.postScript) EXPECT_NE(ps.find(part), ps.npos) << part;
   if (const char* output = std::getenv("PW_OUTPUT_DIR")) {
@@ -75,9 +73,9 @@ void print(const Document& document, HDC dc = nullptr) {
   }
 }
 
-// The report of a failure on path with error: "... %1: %2", the system's text for %2.
-host::Event failure(WORD type, DWORD id, const std::string& path, DWORD error) {
-  return {type, 0, id, {path, host::systemText(error)}};
+// The report "Cannot open %1: %2" of path, the system's text for error as %2.
+host::Event cannotOpen(const std::string& path, DWORD error) {
+  return {EVENTLOG_ERROR_TYPE, 0, 0xC0006D74, {path, host::systemText(error)}};
 }
 
 TEST(Print, Plain) {
@@ -102,8 +100,7 @@ TEST(Print, Images) {
 // A missing image: "Cannot open %1: %2" with its path; the conversion fails after ending the page
 // it had started.
 TEST(Print, MissingImage) {
-  const host::Event event =
-      failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, host::work("images\\missing.tif"), 2);
+  const host::Event event = cannotOpen(host::work("images\\missing.tif"), ERROR_FILE_NOT_FOUND);
   print({"MissingImage", host::work("image-missing.txt"), true, 1, ERROR_FILE_NOT_FOUND, {event}});
 }
 
@@ -112,8 +109,7 @@ TEST(Print, MissingImage) {
 // "StartDoc failed when converting %1: %2"), and the host's DC with its own font.
 TEST(Reports, ConversionsThatCannotStart) {
   const std::string file = "C:\\no such directory\\..\\missing.txt";
-  const host::Event missing = failure(EVENTLOG_ERROR_TYPE, 0xC0006D74, file, ERROR_FILE_NOT_FOUND);
-  print({nullptr, file, false, 0, ERROR_FILE_NOT_FOUND, {missing}});
+  print({nullptr, file, false, 0, ERROR_FILE_NOT_FOUND, {cannotOpen(file, ERROR_FILE_NOT_FOUND)}});
   // The last error left as it was.
   print({nullptr, "", false, 0, 0xDEAD, {{EVENTLOG_ERROR_TYPE, 0, 0xC0006D6A, {}}}});
   // A memory DC has no document to start; the conversion gives the cause GDI leaves.

@@ -63,8 +63,10 @@ TEST(Registry, LoadingWritesTheSourceKey) {
 
 // The registry refuses the key: the module loads and converts all the same, and leaves one error
 // event, id 0, with its path; its later reports go nowhere.
-void expectFallback(const std::string& fileName, const std::string& source) {
+void expectFallback(const std::string& source) {
   const std::string key = freshSourceKey(source);
+  const std::string fileName = source + ".dll";
+  host::events.clear();
   const host::Module module = host::load(fileName);
   ASSERT_NE(module.convert, nullptr);
   EXPECT_EQ(value(key, "TypesSupported", nullptr), "");
@@ -83,14 +85,13 @@ void expectFallback(const std::string& fileName, const std::string& source) {
 // A source name one character too long, and a registry the host may not write: Wine refuses a
 // lasting key below a volatile one (ERROR_CHILD_MUST_BE_VOLATILE).
 TEST(Registry, ARefusedKeyLeavesOneFallbackEvent) {
-  expectFallback(std::string(206, 'L') + ".dll", std::string(206, 'L'));
-  host::events.clear();
+  expectFallback(std::string(206, 'L'));
   HKEY key = nullptr;
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kApplicationKey);
   RegCreateKeyExA(HKEY_LOCAL_MACHINE, kApplicationKey, 0, nullptr, REG_OPTION_VOLATILE,
                   KEY_ALL_ACCESS, nullptr, &key, nullptr);
   RegCloseKey(key);
-  expectFallback("Pagewright.dll", "Pagewright");
+  expectFallback("Pagewright");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kApplicationKey);
   RegCreateKeyA(HKEY_LOCAL_MACHINE, kApplicationKey, &key);
   RegCloseKey(key);
