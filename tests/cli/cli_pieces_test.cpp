@@ -16,10 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 Transcoder utf8To1252() {
-  std::string error;
-  std::optional<Transcoder> transcoder = Transcoder::open("UTF-8", "WINDOWS-1252", &error);
-  if (!transcoder) ADD_FAILURE() << error;
-  return std::move(*transcoder);
+  return std::move(*Transcoder::open("UTF-8", "WINDOWS-1252", nullptr));
 }
 
 TEST(Transcoder, ReplacesAndCountsWhatItCannotMapWhateverThePieces) {

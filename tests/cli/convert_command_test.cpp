@@ -1,5 +1,6 @@
-// The converter run as a user runs it: each output format, job fields, encodings, standard input,
-// usage errors, batches, and untrusted input: failures name the file and their real cause, and
+// The converter run as a user runs it: each output format, fonts, job fields, encodings and
+// standard input, usage errors, batches, and untrusted input: failures name the file and their real
+// cause, and
 // --confine keeps markup inside the directories given.
 #include <sys/stat.h>
 
@@ -41,8 +42,10 @@ class ConvertCommand : public ::testing::Test {
 
 TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrintedWhereAsked) {
   dir.write("long.txt", lines(150));
-  const CommandOutput tiff = run({"long.txt"});  // beside its input
-  EXPECT_EQ(tiff.out, "long.tif: 2 pages\n") << tiff.err;
+  // Beside its input; a face that is not installed is named with its stand-in.
+  const CommandOutput tiff = run({"long.txt", "--font", "Liberaton Mono"});
+  EXPECT_EQ(tiff.out, "long.tif: 2 pages\n");
+  EXPECT_THAT(tiff.err, HasSubstr("warning: font Liberaton Mono is not installed; drawing with"));
   EXPECT_EQ(tiffPageCount(dir.file("long.tif")), 2);
   EXPECT_THAT(runProgram({"/usr/bin/tiffinfo", "long.tif"}, dir.path()).out,
               HasSubstr("Compression Scheme: CCITT Group 3\n"));
@@ -64,7 +67,7 @@ TEST_F(ConvertCommand, EachFormatHoldsEveryPagePrintedWhereAsked) {
 TEST_F(ConvertCommand, JobFieldsReachThePageAndTheCommandLineWins) {
   dir.write("cover.txt", "To: <ToName>\n<Subject>\n%0\n");
   dir.write("job.json", R"({"ToName": "A much longer name", "Subject": "Order", "0": ["a", "b"]})");
-  convert({"cover.txt", "-o", "none.tif", "--markup"});
+  convert({"cover.txt", "-o", "none.tif", "--markup", "--font", "liberation mono"});
   convert({"cover.txt", "-o", "json.tif", "--markup", "--fields", "job.json", "--field",
            "ToName=Ann Lee"});
   convert({"cover.txt", "-o", "args.tif", "--markup", "--field", "ToName=Ann Lee", "--field",
@@ -182,30 +185,16 @@ TEST_F(ConvertCommand, EveryEncodingIsReadRightWithoutOptions) {
     convert({name, "-o", "named.tif", "--encoding", encoding});
     EXPECT_TRUE(bytes("named.tif") == bytes("reference.tif"));
   }
+  // Standard input, told as UTF-8 by its first 64 KiB.
+  const CommandOutput piped =
+      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), dir.file("utf8.txt"))
+          .wait();
+  EXPECT_EQ(piped.out + piped.err, "piped.tif: 1 page\n");
+  EXPECT_TRUE(bytes("piped.tif") == bytes("reference.tif"));
   // What the code page lacks is counted once for the file.
   dir.write("arrows.txt", utf8 + "\xE2\x86\x92 \xE2\x86\x92\n");
   EXPECT_THAT(run({"arrows.txt", "-o", "arrows.tif"}).err,
               HasSubstr("arrows.txt: 2 characters not in WINDOWS-1252 replaced by '?'"));
-}
-
-TEST_F(ConvertCommand, StandardInputAndALongParagraphLoseNothing) {
-  // One line of 10,003 characters: beyond the module's line buffer, it takes two pages.
-  std::string paragraph;
-  for (int i = 0; i < 2000; ++i) paragraph += "word ";
-  const std::string input = dir.write("paragraph.txt", paragraph + "END\n");
-  const CommandOutput piped =
-      CommandProcess(commandLine({"-", "-o", "piped.tif"}), dir.path(), input).wait();
-  EXPECT_EQ(piped.out, "piped.tif: 2 pages\n");
-  EXPECT_EQ(piped.err, "") << "no line overflows";
-  convert({"paragraph.txt", "-o", "file.tif"});
-  EXPECT_TRUE(bytes("piped.tif") == bytes("file.tif"));
-}
-
-TEST_F(ConvertCommand, AFontThatIsNotInstalledIsNamedWithItsStandIn) {
-  dir.write("a.txt", "text\n");
-  EXPECT_THAT(run({"a.txt", "--font", "Liberaton Mono", "-o", "a.tif"}).err,
-              HasSubstr("warning: font Liberaton Mono is not installed; drawing with"));
-  convert({"a.txt", "--font", "liberation mono", "-o", "a.tif"});
 }
 
 // --- untrusted input ---------------------------------------------------------------------

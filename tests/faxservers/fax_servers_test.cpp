@@ -130,10 +130,9 @@ TEST_F(FaxServers, FaxspoolRunsTheRulesIntoPagesThatDecodeToTheTiffsPixels) {
   for (const std::string resolution : {"fine", "normal"}) {
     SCOPED_TRACE(resolution);
     ASSERT_EQ(convert({"letter.txt", "-o", "letter.tif", "--resolution", resolution}), 0);
-    fs::create_directory(dir.path() / resolution);
     const CommandOutput spooled =
-        sh("PAGEWRIGHT=" + quoted(PAGEWRIGHT_COMMAND) + " target=" + resolution +
-           "/i- normal_res=" + (resolution == "normal" ? "-n\n" : "\n") + runFilter);
+        sh("mkdir " + resolution + "\nPAGEWRIGHT=" + quoted(PAGEWRIGHT_COMMAND) + " target=" +
+           resolution + "/i- normal_res=" + (resolution == "normal" ? "-n\n" : "\n") + runFilter);
     ASSERT_EQ(spooled.status, 0) << spooled.err;
     ASSERT_EQ(sh("ls " + resolution).out, "i-.001\ni-.002\n") << spooled.out;
     for (int page = 1; page <= 2; ++page) {
