@@ -16,7 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 Transcoder utf8To1252() {
-  return std::move(*Transcoder::open("UTF-8", "WINDOWS-1252", nullptr));
+  return Transcoder::open("UTF-8", "WINDOWS-1252", nullptr).value();
 }
 
 TEST(Transcoder, ReplacesAndCountsWhatItCannotMapWhateverThePieces) {

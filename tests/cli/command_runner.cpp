@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
-#include <sstream>
 
 extern char** environ;
 
@@ -22,9 +22,7 @@ namespace fs = std::filesystem;
 
 std::string readFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 std::vector<std::string> commandLine(const std::vector<std::string>& args) {

@@ -76,16 +76,13 @@ TEST_F(ConvertCommand, JobFieldsReachThePageAndTheCommandLineWins) {
   EXPECT_FALSE(bytes("none.tif") == bytes("args.tif"));
 
   const std::string examples = PAGEWRIGHT_EXAMPLES;
-  convert(
-      {examples + "/cover.txt", "--markup", "--fields", examples + "/job.json", "-o", "cover.tif"});
+  convert({examples + "/cover.txt", "--markup", "--fields", examples + "/job.json", "-o", "x.tif"});
 }
 
 TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
   dir.write("a.txt", "text\n");
   fs::create_directory(dir.path() / "x");
-  fs::create_directory(dir.path() / "y");
-  dir.write("x/memo.txt", "one\n");
-  dir.write("y/memo.txt", "two\n");
+  dir.write("x/a.txt", "two\n");
   for (const auto& [name, json] : {std::pair{"syntax.json", "{\"ToName\": \"Ann\",\n}"},
                                    {"typo.json", R"({"ToName": "Ann", "ToNmae": "Lee"})"},
                                    {"object.json", R"({"ToName": {"first": "Ann"}})"},
@@ -116,7 +113,7 @@ TEST_F(ConvertCommand, BadUsageIsStatusTwoAndNamesTheProblem) {
       {{"a.txt", "-o", "-", "--format", "png"}, "standard output takes one file"},
       {{"a.txt", "a.txt", "-o", "-"}, "single input"},
       {{"-"}, "with -o naming the output"},
-      {{"x/memo.txt", "y/memo.txt", "-o", "out"}, "would both write"},
+      {{"a.txt", "x/a.txt", "-o", "out"}, "would both write"},
       {{"a.txt", "--format", "g3", "--compression", "g4"}, "1-D"},
       {{"check", "absent.tif"}, "absent.tif"},
   };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,8 @@ void print(const Document& document, HDC dc = nullptr) {
   const std::string ps{std::istreambuf_iterator<char>(file), {}};
   ASSERT_FALSE(ps.empty()) << "the printer's port file " << port << " was not written";
   // The page count by the DSC comments: one %%Page each, and the trailer's %%Pages.
-  uint32_t pageComments = 0;
-  for (auto at = ps.find("\n%%Page: "); at != ps.npos; at = ps.find("\n%%Page: ", at + 1)) {
-    ++pageComments;
-  }
-  EXPECT_EQ(pageComments, document.pages);
+  const std::regex page("\n%%Page: ");
+  EXPECT_EQ(std::distance(std::sregex_iterator(ps.begin(), ps.end(), page), {}), document.pages);
   EXPECT_EQ(ps.substr(ps.rfind("\n%%Pages: ") + 10, 2), std::to_string(document.pages) + "\n");
   for (const std::string& part : document.postScript) EXPECT_NE(ps.find(part), ps.npos) << part;
   if (const char* output = std::getenv("PW_OUTPUT_DIR")) {
