@@ -56,14 +56,14 @@ TEST_F(CheckCommand, NamesEachDepartureFromClassF) {
   }
 }
 
-// A page that does not decode is named with its row; files that are no TIFF are named once, and
-// libtiff writes nothing itself. Each fails the run.
+// What the converter writes passes in each coding; a page that does not decode is named with its
+// row, files that are no TIFF are named once and libtiff writes nothing itself: each fails the run.
 TEST_F(CheckCommand, PassesEveryCodingAndNamesWhatIsNoFaxOnce) {
   fs::copy_file(dir.file("a.tif"), dir.file("bad.tif"));
   ASSERT_TRUE(scrambleStrip(dir.file("bad.tif"), 2));
   dir.write("text.tif", "plain text, not a TIFF\n");
   dir.write("empty.tif", "");
-  // What the converter writes passes in the other codings, blank pages included (a.tif: 1-D).
+  // The other codings, blank pages included (a.tif is 1-D).
   dir.write("b.txt", readFile(dir.path() / "a.txt") + std::string(200, '\n') + "last line\n");
   for (const auto& args : {std::vector<std::string>{"b.txt", "-o", "2d.tif", "--compression", "2"},
                            {"b.txt", "-o", "g4.tif", "--compression", "g4", "-n"}}) {
