@@ -1,6 +1,5 @@
 // The host's own logic where the command's runs cannot see it: transcoding counts, the line-list
 // layout of field values and option values.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "pagewright/fax_device.h"
@@ -11,9 +10,6 @@
 
 namespace pw::cli {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 Transcoder utf8To1252() {
   return Transcoder::open("UTF-8", "WINDOWS-1252", nullptr).value();
