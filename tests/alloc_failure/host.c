@@ -17,17 +17,12 @@ static void expect(int ok, const char* what, size_t limit, uint32_t code) {
   ++failures;
 }
 
-static int outOfMemory(uint32_t code) {
-  return code == 8 || code == 14;
-}
+#define OUT_OF_MEMORY(code) ((code) == 8 || (code) == 14)
 
 /* A surface that draws nothing: the conversion's own allocations are all that is tested. Its
  * callbacks take the table's parameters and ignore most of them. */
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
-static int32_t caps(void* user, int32_t index) {
-  return 200;
-}
 static PwFont font(void* user, const PwLogFont* record) {
   return user;
 }
@@ -49,6 +44,9 @@ static int32_t extent(void* user, const char* text, int32_t count, int32_t* cx, 
 static int32_t draw(void* user, int32_t x, int32_t y, const char* text, int32_t count) {
   return 1;
 }
+static int32_t caps(void* user, int32_t index) {
+  return 200;
+}
 static int32_t mode(void* user, int32_t value) {
   return value;
 }
@@ -61,10 +59,7 @@ static int32_t bits(void* user, int32_t x, int32_t y, uint32_t w, uint32_t h, in
 
 int main(int argc, char** argv) {
   size_t* threshold = (size_t*)dlsym(RTLD_DEFAULT, "pw_fail_allocations_from");
-  if (argc != 2 || !threshold) {
-    fprintf(stderr, "usage: WORK_DIR, with fail_large_allocations.so preloaded\n");
-    return 2;
-  }
+  if (argc != 2 || !threshold) return 2; /* see the usage above */
   char text[4096], output[4096];
   snprintf(text, sizeof text, "%s/text.txt", argv[1]);
   snprintf(output, sizeof output, "%s/out.tif", argv[1]);
@@ -95,14 +90,14 @@ int main(int argc, char** argv) {
     int result = pagewright(&params, callbacks, text, 0, NULL, &pages);
     uint32_t code = pwGetLastError();
     *threshold = SIZE_MAX;
-    expect(result == 1 || outOfMemory(code), "pagewright on callbacks", limit, code);
+    expect(result == 1 || OUT_OF_MEMORY(code), "pagewright on callbacks", limit, code);
 
     *threshold = limit;
     PwSurface* device = pwCreateFaxDevice(&options);
     code = pwGetLastError();
     if (!device) {
       *threshold = SIZE_MAX;
-      expect(outOfMemory(code), "pwCreateFaxDevice", limit, code);
+      expect(OUT_OF_MEMORY(code), "pwCreateFaxDevice", limit, code);
       continue;
     }
     result = pagewright(&params, device, text, 0, NULL, &pages);
@@ -110,9 +105,9 @@ int main(int argc, char** argv) {
     const int status = pwFaxDeviceStatus(device, &written, &documentError);
     pwDestroySurface(device);
     *threshold = SIZE_MAX;
-    expect(result == 1 || outOfMemory(code), "pagewright on the fax device", limit, code);
+    expect(result == 1 || OUT_OF_MEMORY(code), "pagewright on the fax device", limit, code);
     expect(status == 1, "pwFaxDeviceStatus", limit, pwGetLastError());
-    expect(documentError == 0 || outOfMemory(documentError), "the device's document", limit,
+    expect(documentError == 0 || OUT_OF_MEMORY(documentError), "the device's document", limit,
            documentError);
     printf("%8zu bytes: result %d, last error %u, document error %u, %u pages written\n", limit,
            result, code, documentError, written);

@@ -1,6 +1,5 @@
 // The host's own logic where the command's runs cannot see it: transcoding counts, the line-list
-// layout of field values, option values and output planning.
-#include <gmock/gmock.h>
+// layout of field values and option values.
 #include <gtest/gtest.h>
 
 #include "pagewright/fax_device.h"
@@ -8,22 +7,15 @@
 #include "encoding.h"
 #include "job_fields.h"
 #include "options.h"
-#include "output_paths.h"
 
 namespace pw::cli {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-
 Transcoder utf8To1252() {
-  std::string error;
-  std::optional<Transcoder> transcoder = Transcoder::open("UTF-8", "WINDOWS-1252", &error);
-  if (!transcoder) ADD_FAILURE() << error;
-  return std::move(*transcoder);
+  return Transcoder::open("UTF-8", "WINDOWS-1252", nullptr).value();
 }
 
-TEST(Transcoder, ReplacesAndCountsWhatItCannotMap) {
+TEST(Transcoder, ReplacesAndCountsWhatItCannotMapWhateverThePieces) {
   struct Case {
     const char* input;
     const char* text;
@@ -48,17 +40,13 @@ TEST(Transcoder, ReplacesAndCountsWhatItCannotMap) {
     EXPECT_EQ(result.text, c.text);
     EXPECT_EQ(result.unmappable, c.unmappable);
     EXPECT_EQ(result.malformed, c.malformed);
+    // The same, fed a byte at a time: a character split between pieces is read whole.
+    Transcoder pieces = utf8To1252();
+    std::string out;
+    for (const char& byte : std::string_view(c.input)) pieces.convert({&byte, 1}, false, &out);
+    pieces.convert("", /*last=*/true, &out);
+    EXPECT_EQ(out, c.text);
   }
-}
-
-TEST(Transcoder, ACharacterSplitBetweenPiecesIsWhole) {
-  const std::string text = "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9 \xE2\x82\xAC";
-  Transcoder transcoder = utf8To1252();
-  std::string out;
-  for (char c : text) transcoder.convert(std::string_view(&c, 1), /*last=*/false, &out);
-  transcoder.convert("", /*last=*/true, &out);
-  EXPECT_EQ(out, "\xE9t\xE9 \x80");
-  EXPECT_EQ(transcoder.malformed() + transcoder.unmappable(), 0u);
 }
 
 TEST(Utf8Check, RefusesWhatIsNoUtf8) {
@@ -83,10 +71,7 @@ TEST(JobFieldSet, WritesTheLineListLayout) {
       {"{}", "0=a\r\nb\nc", "0", std::string("a\0b\0c\0\0", 7)},
       {"{}", "Subject=", "Subject", std::string("\0", 1)},
       {R"({"Pages": 3})", "Pages=4=four", "Pages", std::string("4=four\0\0", 8)},
-      {R"({"0": ["a", 2]})", "ToName=x", "0",
-       std::string("a\0"
-                   "2\0\0",
-                   5)},
+      {R"({"0": ["a", 2]})", "ToName=x", "0", std::string("a\0002\0\0", 5)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.argument);
@@ -108,26 +93,23 @@ std::optional<ConvertOptions> parsed(std::vector<const char*> args) {
 // Fax servers hand a converter their own spellings: HylaFAX's typerules pass "%V" as "196.00",
 // "%f" as 1 or 2 and page sizes as "215.9x279.4"; mgetty's faxspool passes -n.
 TEST(ConvertOptions, TakeTheValuesFaxServersPass) {
-  struct Case {
+  const struct {
     std::vector<const char*> args;
     uint32_t resolution;
     uint32_t compression;
     uint32_t heightMm;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{"--resolution", "196.00"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 297},
       {{"--resolution", "98"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
       {{"--resolution", "Normal"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
       {{"-n"}, PW_FAX_RESOLUTION_NORMAL, PW_FAX_COMPRESSION_G3, 297},
       {{"--compression", "2"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3_2D, 297},
       {{"--compression", "G4"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G4, 297},
-      {{"--compression", "1", "--resolution", "fine", "--paper", "215.9x279.4"},
-       PW_FAX_RESOLUTION_FINE,
-       PW_FAX_COMPRESSION_G3,
-       279},
+      {{"--compression", "1"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 297},
+      {{"--paper", "215.9x279.4"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 279},
       {{"--paper", "255x363.5"}, PW_FAX_RESOLUTION_FINE, PW_FAX_COMPRESSION_G3, 364},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     const std::optional<ConvertOptions> options = parsed(c.args);
     ASSERT_TRUE(options);
@@ -145,30 +127,6 @@ TEST(ConvertOptions, RefuseValuesNoFaxLineHas) {
       {"--compression", "3"},   {"-n", "--resolution", "fine"}, {"--paper", "0.4x297"},
       {"--paper", "210x29.7.1"}};
   for (const auto& args : refused) EXPECT_FALSE(parsed(args)) << ::testing::PrintToString(args);
-}
-
-TEST(OutputPlan, NamesAnOutputForEachInput) {
-  const struct {
-    std::vector<std::string> inputs;
-    const char* output;
-    std::optional<uint32_t> format;
-    uint32_t planned;
-    std::vector<std::string> outputs;
-  } cases[] = {
-      {{"a.txt"}, "x/a.PDF", std::nullopt, PW_FAX_FORMAT_PDF, {"x/a.PDF"}},
-      {{"sub/memo.txt"}, "", std::nullopt, PW_FAX_FORMAT_TIFF, {"sub/memo.tif"}},
-      {{"sub/memo.txt"}, "", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"sub/memo"}},
-      {{"a.txt"}, "spool/a.tif", PW_FAX_FORMAT_G3, PW_FAX_FORMAT_G3, {"spool/a.tif"}},
-      {{"in/a.txt", "b"}, "out", PW_FAX_FORMAT_PNG, PW_FAX_FORMAT_PNG, {"out/a.png", "out/b.png"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.outputs[0]);
-    const OutputPlan plan = planOutputs(c.inputs, c.output, c.format);
-    EXPECT_EQ(plan.error, "");
-    EXPECT_EQ(plan.format, c.planned);
-    EXPECT_EQ(plan.outputs, c.outputs);
-    EXPECT_EQ(plan.createDirectory, c.inputs.size() > 1);
-  }
 }
 
 }  // namespace

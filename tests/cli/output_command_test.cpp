@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+using ::testing::Key;
 using Files = std::map<std::string, std::string>;  // name -> bytes
 
 // Every file under dir with its bytes, hidden ones included.
@@ -89,12 +90,8 @@ TEST_P(Interrupted, LeavesNoPartFileAndTheOlderPagesAndExitsWith128PlusTheSignal
   const Files before = snapshot(dir.path());
 
   CommandProcess run(commandLine({"long.txt", "-o", "fax.png"}), dir.path());
-  const auto holdsPartFile = [&] {
-    const fs::directory_iterator files(dir.path());
-    return std::any_of(begin(files), end(files),
-                       [](const auto& entry) { return entry.path().extension() == ".part"; });
-  };
-  while (run.running() && !holdsPartFile()) {
+  // Until its part file appears.
+  while (run.running() && snapshot(dir.path()).size() == before.size()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   kill(run.pid(), GetParam());
@@ -105,21 +102,14 @@ TEST_P(Interrupted, LeavesNoPartFileAndTheOlderPagesAndExitsWith128PlusTheSignal
 INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGPIPE),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
-mode_t kindOf(const std::string& path) {
-  struct stat status {};
-  lstat(path.c_str(), &status);
-  return status.st_mode & S_IFMT;
-}
-
 // Standard output, a symbolic link to a private file, a device, a FIFO and a name as long as
 // names go: each gets the fax, and no spool or temporary file is left behind.
 TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
   TempDir dir;
   dir.write("a.txt", "text\n");
   fs::create_directory(dir.path() / "tmp");
-  ASSERT_EQ(runCommand({"a.txt", "-o", "tmp/plain.tif"}, dir.path()).status, 0);
-  const std::string fax = readFile(dir.path() / "tmp/plain.tif");
-  fs::remove(dir.path() / "tmp/plain.tif");
+  ASSERT_EQ(runCommand({"a.txt", "-o", "plain.tif"}, dir.path()).status, 0);
+  const std::string fax = readFile(dir.path() / "plain.tif");
 
   const std::string real = dir.write("real.tif", "older");
   chmod(real.c_str(), 0660);  // more than the umask lets a new file have
@@ -150,13 +140,13 @@ TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
   stat(real.c_str(), &status);
   EXPECT_EQ(status.st_mode & 07777, 0660u);
   EXPECT_EQ(status.st_uid, root ? 65534u : geteuid());
-  EXPECT_EQ(kindOf(dir.file("null.tif")), S_IFCHR);
+  EXPECT_TRUE(fs::is_character_file(dir.path() / "null.tif"));
   std::string received(fax.size() + 1, '\0');
   received.resize(
       static_cast<size_t>(std::max<ssize_t>(read(fifo, received.data(), received.size()), 0)));
   close(fifo);
   EXPECT_TRUE(received == fax);
-  EXPECT_EQ(kindOf(dir.file("fifo.tif")), S_IFIFO);
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo.tif"));
   EXPECT_TRUE(readFile(dir.path() / longName) == fax);
   EXPECT_TRUE(fs::is_empty(dir.path() / "tmp")) << "spool left behind";
   for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -166,29 +156,22 @@ TEST(Destinations, GetTheFaxAsTheyAskAndNothingIsLeftBehind) {
 
 TEST(PageFiles, SortInPageOrderAndReplaceAnEarlierLongerRun) {
   TempDir dir;
+  TempDir input;  // so that dir holds the pages alone
   auto run = [&](int count) {
-    dir.write("in.txt", pages(count));
-    return runCommand(
-        {"in.txt", "-o", "m.png", "--paper", "215x10", "--margins", "1", "--size", "4"},
-        dir.path());
+    return runCommand({input.write("in.txt", pages(count)), "-o", "m.png", "--paper", "215x10",
+                       "--margins", "1", "--size", "4"},
+                      dir.path());
   };
-  auto pngFiles = [&] {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : snapshot(dir.path())) {
-      if (name != "in.txt") names.push_back(name);
-    }
-    return names;
-  };
-
   EXPECT_EQ(run(1000).out, "m-0001.png ... m-1000.png: 1000 pages\n");
-  const std::vector<std::string> written = pngFiles();
+  const Files written = snapshot(dir.path());
   ASSERT_EQ(written.size(), 1000u);
-  EXPECT_EQ(written[100], "m-0101.png");  // in page order as a listing sorts them
-  EXPECT_EQ(written.back(), "m-1000.png");
+  EXPECT_EQ(std::next(written.begin(), 100)->first, "m-0101.png");  // in page order when sorted
+  EXPECT_EQ(written.rbegin()->first, "m-1000.png");
   EXPECT_EQ(run(3).out, "m-001.png ... m-003.png: 3 pages\n");
-  EXPECT_THAT(pngFiles(), ElementsAre("m-001.png", "m-002.png", "m-003.png"));
+  EXPECT_THAT(snapshot(dir.path()),
+              ElementsAre(Key("m-001.png"), Key("m-002.png"), Key("m-003.png")));
   EXPECT_EQ(run(1).out, "m-001.png: 1 page\n");
-  EXPECT_THAT(pngFiles(), ElementsAre("m-001.png"));
+  EXPECT_THAT(snapshot(dir.path()), ElementsAre(Key("m-001.png")));
 }
 
 }  // namespace

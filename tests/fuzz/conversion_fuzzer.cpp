@@ -3,7 +3,6 @@
 // "%3" names a small file and "@/logo@/n" a small TIFF, both put in place at start-up, and reading
 // is confined to their directory, so that references elsewhere cannot block on devices or FIFOs.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -14,20 +13,19 @@
 #include "pagewright/pagewright.h"
 #include "surface/drawing_surface.h"
 
+namespace {
+
+using namespace pw;
+
 // A drawing surface for fuzzing that checks the converter's use of it and aborts on the first
 // breach: fonts used or deleted that were never created or already deleted, pages outside the
 // document or inside each other, drawing outside a page, a conversion that leaves anything open.
-namespace pw::fuzzing {
-
 class CheckingSurface final : public DrawingSurface {
  public:
   int getDeviceCaps(int index) override { return index == kLogPixelsX ? 204 : 196; }
-
   FontHandle createFont(const LogFont& font) override {
     require(font.lfFaceName[sizeof font.lfFaceName - 1] == '\0', "face name without its NUL");
-    auto handle = reinterpret_cast<FontHandle>(nextFont_++);
-    live_.insert(handle);
-    return handle;
+    return *live_.insert(reinterpret_cast<FontHandle>(nextFont_++)).first;
   }
   FontHandle selectFont(FontHandle font) override {
     require(font == stockFont() || live_.contains(font), "selecting a font never created");
@@ -36,34 +34,17 @@ class CheckingSurface final : public DrawingSurface {
   void deleteFont(FontHandle font) override {
     require(font != selected_ && live_.erase(font) == 1, "deleting a selected or unknown font");
   }
-  int startDoc(const char* docName) override {
-    require(!inDoc_ && docName && ++documents_ == 1, "startDoc twice, or without a name");
-    return inDoc_ = true;
+  int startDoc(const char* name) override {
+    return require(!inDoc_ && name && ++documents_ == 1, "startDoc"), inDoc_ = true;
   }
-  int startPage() override {
-    require(inDoc_ && !inPage_, "startPage outside a document or inside a page");
-    return inPage_ = true;
-  }
-  int endPage() override {
-    require(inPage_, "endPage outside a page");
-    inPage_ = false;
-    return 1;
-  }
-  int endDoc() override {
-    require(inDoc_ && !inPage_, "endDoc outside a document or inside a page");
-    inDoc_ = false;
-    return 1;
-  }
+  int startPage() override { return require(inDoc_ && !inPage_, "startPage"), inPage_ = true; }
+  int endPage() override { return require(inPage_, "endPage"), inPage_ = false, 1; }
+  int endDoc() override { return require(inDoc_ && !inPage_, "endDoc"), inDoc_ = false, 1; }
   bool getTextExtent(const char* text, int count, TextSize* size) override {
-    require(inDoc_, "measuring outside the document");
-    requireText(text, count);
-    *size = {7 * count, 13};
-    return true;
+    return require(inDoc_, "measuring"), requireText(text, count), *size = {7 * count, 13}, true;
   }
   bool textOut(int, int, const char* text, int count) override {
-    require(inPage_, "textOut outside a page");
-    requireText(text, count);
-    return true;
+    return require(inPage_, "textOut outside a page"), requireText(text, count), true;
   }
   int setBkMode(int mode) override {
     require(inDoc_ && (mode == kTransparent || mode == kOpaque), "setBkMode: bad mode or time");
@@ -72,10 +53,9 @@ class CheckingSurface final : public DrawingSurface {
   int setDIBitsToDevice(int, int, uint32_t width, uint32_t height, int, int, uint32_t,
                         uint32_t scanLines, const void* bits, const BitmapInfoHeader* info,
                         uint32_t) override {
-    require(inPage_ && bits && info, "a bitmap outside a page, or without bits or header");
-    require(static_cast<uint32_t>(info->biWidth) == width &&
+    require(inPage_ && bits && info && static_cast<uint32_t>(info->biWidth) == width &&
                 static_cast<uint32_t>(info->biHeight) == height && scanLines == height,
-            "a bitmap drawn with sizes other than its own");
+            "a bitmap outside a page, without bits or header, or drawn at another size");
     // Every byte of the pixel array is read, so that the sanitizer sees one too few.
     const uint64_t stride = (uint64_t{width} * info->biBitCount + 31) / 32 * 4;
     for (uint64_t i = 0; i < stride * height; ++i)
@@ -85,8 +65,8 @@ class CheckingSurface final : public DrawingSurface {
 
   /// After the conversion: nothing may be left open or alive, the surface's font selected again.
   void requireFinished() const {
-    require(!inDoc_ && !inPage_ && live_.empty(), "a document, page or font left open");
-    require(selected_ == stockFont(), "the surface's own font not selected again");
+    require(!inDoc_ && !inPage_ && live_.empty() && selected_ == stockFont(),
+            "a document, page or font left open, or the surface's own font not selected again");
   }
 
  private:
@@ -105,37 +85,21 @@ class CheckingSurface final : public DrawingSurface {
   std::set<FontHandle> live_;
   FontHandle selected_ = stockFont();
   uintptr_t nextFont_ = 0x1000;
-  bool inDoc_ = false;
-  bool inPage_ = false;
-  int documents_ = 0;
-  int bkMode_ = kOpaque;
+  bool inDoc_ = false, inPage_ = false;
+  int documents_ = 0, bkMode_ = kOpaque;
   mutable unsigned checksum_ = 0;
 };
 
-}  // namespace pw::fuzzing
-
-namespace {
-
 struct Setup {
-  std::string directory;
-  std::string text;                 // the input's file
-  std::vector<std::string> values;  // job field values in the line-list layout
+  std::string directory = scratchFolder();
+  std::string text = directory + "/fuzz.txt";  // the input's file
+  std::vector<std::string> values = std::vector<std::string>(PW_JOB_FIELD_COUNT);  // line lists
   JobFields fields{};
 };
-
-void writeFile(const std::string& path, const void* data, std::size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file || (size != 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
-  std::fclose(file);
-}
 
 Setup& setup() {
   static Setup* made = [] {
     auto* s = new Setup;
-    std::string pattern = scratchPattern("pagewright-fuzz");
-    if (!mkdtemp(pattern.data())) std::abort();
-    s->directory = pattern;
-    s->text = s->directory + "/fuzz.txt";
     std::filesystem::copy_file(PW_FUZZ_LOGO, s->directory + "/logo.tif");  // a G4 image
     const std::string insert = s->directory + "/insert.txt";
     const char kInsert[] = "Inserted line one\r\n\r\n#BFnot markup#NF <ToName> %3\n";
@@ -143,12 +107,10 @@ Setup& setup() {
     for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) {
       std::string lines = i == 3 ? insert : "Field " + std::to_string(i) + "\nsecond #BF <ToName>";
       for (char& c : lines) c = c == '\n' ? '\0' : c;
-      s->values.push_back(lines + std::string(2, '\0'));
+      s->fields.entries[i] = (s->values[i] = lines + std::string(2, '\0')).data();
     }
-    for (int i = 0; i < PW_JOB_FIELD_COUNT; ++i) s->fields.entries[i] = s->values[i].data();
     const char* const readable[] = {s->directory.c_str()};
     if (pwSetReadableDirectories(readable, 1) != 1) std::abort();
-    silenceReports();
     return s;
   }();
   return *made;
@@ -159,26 +121,23 @@ Setup& setup() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Setup& s = setup();
   if (size < 4) return 0;
-  RenderParams params{};
-  params.font.lfHeight = 1 + data[0] % 40;
-  params.font.lfWeight = 400;
-  std::strcpy(params.font.lfFaceName, "Courier New");
-  params.lineSpacingMm = data[1] % 8;
   // Small pages and wide margins too: margins that leave no room are part of the contract.
-  params.pageWidthMm = 20 + data[2];
-  params.pageHeightMm = 20 + data[3];
-  params.topMarginMm = data[1] >> 4;
-  params.bottomMarginMm = data[2] % 16;
-  params.leftMarginMm = data[3] % 16;
-  params.rightMarginMm = data[0] >> 4;
-  params.directivesEnabled = 1;
-  params.imageDirectory = s.directory.c_str();
-
+  const RenderParams params{
+      .font = {.lfHeight = 1 + data[0] % 40, .lfWeight = 400, .lfFaceName = "Courier New"},
+      .lineSpacingMm = data[1] % 8u,
+      .pageWidthMm = 20u + data[2],
+      .pageHeightMm = 20u + data[3],
+      .topMarginMm = data[1] / 16u,
+      .bottomMarginMm = data[2] % 16u,
+      .leftMarginMm = data[3] % 16u,
+      .rightMarginMm = data[0] / 16u,
+      .directivesEnabled = 1,
+      .imageDirectory = s.directory.c_str()};
   writeFile(s.text, data + 4, size - 4);
   pw::ConversionServices services;
   // Bit 3 of the second byte, which the line spacing and top margin leave unused.
   services.keepAllText = (data[1] & 0x08) != 0;
-  pw::fuzzing::CheckingSurface surface;
+  CheckingSurface surface;
   uint32_t pages = 0;
   (void)pw::convertText(&params, &surface, s.text.c_str(), 0, &s.fields, &pages, services);
   surface.requireFinished();

@@ -6,22 +6,15 @@
 #include "images/image_library.h"
 #include "platform/heap_block.h"
 
-namespace {
-
-uint32_t readU32(const unsigned char* at) {
+static uint32_t readU32(const unsigned char* at) {
   uint32_t value;
   std::memcpy(&value, at, sizeof value);
   return value;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string path = [] {
-    silenceReports();
-    return scratchFile("pagewright-fuzz-image");
-  }();
-  rewrite(path, nullptr, 0, data, size);
+  static const std::string path = scratchFolder() + "/image.tif";
+  writeFile(path, data, size);
 
   pw::ImageLibrary& images = pw::platformImages();
   pw::ImageHandle image = images.open(path.c_str());

@@ -6,10 +6,10 @@
 #include "support/line_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string path = scratchFile("pagewright-fuzz-lines");
+  static const std::string path = scratchFolder() + "/lines.txt";
   static const uint8_t kUtf16Mark[] = {0xFF, 0xFE};
   for (const size_t markSize : {size_t{0}, sizeof kUtf16Mark}) {
-    rewrite(path, kUtf16Mark, markSize, data, size);
+    writeFile(path, kUtf16Mark, markSize, data, size);
     pw::LineList list;
     if (!list.load(path.c_str())) continue;
     std::size_t total = 0;

@@ -23,16 +23,15 @@ TEST(BitBlit, MatchesPixelReferenceAtEveryOffset) {
     for (int srcX = 0; srcX < 8; ++srcX) {
       for (int dstX = 0; dstX < 16; ++dstX) {
         for (int count = 1; count <= 40; ++count) {
-          std::vector<uint8_t> dst(8, 0x5A);
-          const std::vector<uint8_t> before = dst;
+          const std::vector<uint8_t> before(8, 0x5A);
+          std::vector<uint8_t> dst = before;
           detail::blitBits(dst.data(), dstX, source.data(), static_cast<size_t>(srcX), count, op);
           for (int x = 0; x < 64; ++x) {
-            bool expected = bitAt(before, x);
-            if (x >= dstX && x < dstX + count) {
-              const bool src = bitAt(source, srcX + x - dstX);
-              expected = op == detail::BlitOp::kOr ? expected || src : src;
-            }
-            ASSERT_EQ(bitAt(dst, x), expected) << srcX << " " << dstX << " " << count << " " << x;
+            const bool in = x >= dstX && x < dstX + count,
+                       src = in && bitAt(source, srcX + x - dstX);
+            const bool kept = bitAt(before, x) && (!in || op == detail::BlitOp::kOr);
+            ASSERT_EQ(bitAt(dst, x), kept || src)
+                << srcX << " " << dstX << " " << count << " " << x;
           }
         }
       }

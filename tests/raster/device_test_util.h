@@ -3,37 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "raster/fax_device.h"
 
 namespace pw::testing {
 
 using Page = std::vector<uint8_t>;
 
-/// A device on a short custom page, so that tests encode little.
+/// A device on a 40 mm custom page, so that tests encode little.
 inline std::unique_ptr<FaxDevice> makeDevice(const std::string& path,
                                              OutputFormat format = OutputFormat::kTiff,
-                                             bool fine = true, uint32_t heightMm = 40,
+                                             bool fine = true,
                                              FaxCompression compression = FaxCompression::kG3,
-                                             int encoderThreads = 0,
-                                             FaxCoder coder = FaxCoder::kOwn) {
-  FaxDeviceOptions options;
-  options.outputPath = path;
-  options.format = format;
-  options.fineResolution = fine;
-  options.compression = compression;
-  options.paper = Paper::kCustom;
-  options.customHeightMm = heightMm;
-  options.encoderThreads = encoderThreads;
-  options.coder = coder;
-  return FaxDevice::create(options);
+                                             int threads = 0, FaxCoder coder = FaxCoder::kOwn) {
+  return FaxDevice::create({path, format, compression, fine, Paper::kCustom, 40, threads, coder});
 }
 
 inline LogFont makeFont(const char* face, int height, int weight = 400) {
@@ -87,46 +79,34 @@ inline std::vector<Page> drawPages(FaxDevice& device, int pages) {
   return drawn;
 }
 
-/// Ends the document and keeps it.
-inline void keepDocument(FaxDevice& device) {
-  EXPECT_EQ(device.endDoc(), 1);
-  EXPECT_TRUE(device.commit());
-}
-
 inline std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-/// The names in a directory, sorted.
-inline std::vector<std::string> filesIn(const std::filesystem::path& dir) {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    files.push_back(entry.path().filename().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+/// The names in a directory, sorted, each followed by a space.
+inline std::string filesIn(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string() + " ");
+  std::string joined;
+  for (const std::string& name : names) joined += name;
+  return joined;
 }
 
+/// The smallest rectangle holding every black pixel of the raster (right and bottom exclusive),
+/// and how many there are.
 struct InkBounds {
-  int left = 0;
-  int top = 0;
-  int right = 0;  ///< exclusive
-  int bottom = 0;
-  int pixels = 0;
+  int left, top, right, bottom, pixels;
 };
 
-/// The smallest rectangle holding every black pixel of the raster.
 inline InkBounds inkBounds(const PageRaster& raster) {
   InkBounds bounds{raster.width(), raster.height(), 0, 0, 0};
   for (int y = 0; y < raster.height(); ++y) {
     for (int x = 0; x < raster.width(); ++x) {
       if (!raster.pixel(x, y)) continue;
-      ++bounds.pixels;
-      bounds.left = std::min(bounds.left, x);
-      bounds.top = std::min(bounds.top, y);
-      bounds.right = std::max(bounds.right, x + 1);
-      bounds.bottom = std::max(bounds.bottom, y + 1);
+      bounds = {std::min(bounds.left, x), std::min(bounds.top, y), std::max(bounds.right, x + 1),
+                std::max(bounds.bottom, y + 1), bounds.pixels + 1};
     }
   }
   return bounds;

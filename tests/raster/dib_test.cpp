@@ -1,10 +1,6 @@
 // Bitmaps copied onto the fax raster: placement, orientation, depths, clipping, header checks.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "platform/last_error.h"
 
@@ -20,35 +16,22 @@ struct Dib {
 
   Dib(int width, int height, int bitCount)
       : stride((static_cast<size_t>(width) * bitCount + 31) / 32 * 4) {
-    BitmapInfoHeader& h = *header();
-    h.biSize = 40;
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<uint16_t>(bitCount);
-    h.biClrUsed = bitCount <= 8 ? 2 : 0;
+    const auto depth = static_cast<uint16_t>(bitCount);
+    *header() = {40, width, height, 1, depth, 0, 0, 0, 0, bitCount <= 8 ? 2u : 0u, 0};
     bits.assign(stride * std::abs(height), bitCount <= 8 ? 0 : 0xFF);
     std::memset(palette(), 0xFF, 4);  // entry 0 white
   }
   BitmapInfoHeader* header() { return reinterpret_cast<BitmapInfoHeader*>(info.data()); }
   uint8_t* palette() { return info.data() + sizeof(BitmapInfoHeader); }
 
-  // Makes pixel (x, memoryRow) black in any depth.
+  // Makes pixel (x, memoryRow) black in any depth: index 1, or RGB 0.
   void setBlack(int x, int memoryRow) {
     uint8_t* row = bits.data() + memoryRow * stride;
-    switch (header()->biBitCount) {
-      case 1:
-        row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-        break;
-      case 4:
-        row[x / 2] |= x % 2 ? 0x01 : 0x10;
-        break;
-      case 8:
-        row[x] = 1;
-        break;
-      default:
-        std::memset(row + header()->biBitCount / 8 * x, 0, header()->biBitCount / 8);
-    }
+    const int depth = header()->biBitCount;
+    if (depth >= 24)
+      std::memset(row + depth / 8 * x, 0, depth / 8);
+    else
+      row[x * depth / 8] |= static_cast<uint8_t>(1 << (8 - depth - x * depth % 8));
   }
 };
 
@@ -56,10 +39,10 @@ class DibDrawing : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(device_); }
 
-  int draw(int x, int y, Dib& dib, uint32_t colorUse = 0) {
+  int draw(int x, int y, Dib& dib) {
     const auto height = static_cast<uint32_t>(dib.header()->biHeight);  // as the converter does
     return device_->setDIBitsToDevice(x, y, static_cast<uint32_t>(dib.header()->biWidth), height, 0,
-                                      0, 0, height, dib.bits.data(), dib.header(), colorUse);
+                                      0, 0, height, dib.bits.data(), dib.header(), 0);
   }
   bool at(int x, int y) const { return device_->raster().pixel(x, y); }
   int ink() const { return testing::inkBounds(device_->raster()).pixels; }
@@ -68,7 +51,8 @@ class DibDrawing : public ::testing::Test {
   std::unique_ptr<FaxDevice> device_ = testing::makeDevice(dir_.file("out.tif"));
 };
 
-// The last row in memory is the top of a bottom-up bitmap, the first that of a top-down one.
+// The last row in memory is the top of a bottom-up bitmap, the first that of a top-down one; a
+// source rectangle counts rows from the bottom of a bottom-up one.
 TEST_F(DibDrawing, BitmapsLandTopRowFirstInBothOrders) {
   Dib bottomUp(16, 8, 1);
   bottomUp.setBlack(0, 7);
@@ -78,8 +62,14 @@ TEST_F(DibDrawing, BitmapsLandTopRowFirstInBothOrders) {
   topDown.setBlack(0, 0);
   topDown.setBlack(4, 3);
   EXPECT_EQ(draw(3, 7, topDown), 4);
-  EXPECT_TRUE(at(10, 20) && at(25, 27) && at(3, 7) && at(7, 10));
-  EXPECT_EQ(ink(), 4);
+  Dib diagonal(4, 4, 1);
+  for (int row = 0; row < 4; ++row) diagonal.setBlack(row, row);
+  // Source rows 1..2 from the bottom, columns 1..3: row 2 (pixel x 2) at the top, row 1 below.
+  EXPECT_EQ(device_->setDIBitsToDevice(100, 0, 3, 2, 1, 1, 0, 4, diagonal.bits.data(),
+                                       diagonal.header(), 0),
+            2);
+  EXPECT_TRUE(at(10, 20) && at(25, 27) && at(3, 7) && at(7, 10) && at(101, 0) && at(100, 1));
+  EXPECT_EQ(ink(), 6);
 }
 
 TEST_F(DibDrawing, EveryDepthReducesToBlackAndWhite) {
@@ -117,49 +107,36 @@ TEST_F(DibDrawing, BitmapIsClippedAtEveryPageEdge) {
   EXPECT_TRUE(at(kFaxLineDots - 1, 10) && at(0, 0) && at(539, height - 1));
 }
 
-TEST_F(DibDrawing, SourceRectangleAndBandSelectRows) {
-  Dib dib(4, 4, 1);  // bottom-up: memory row 0 is the bottom
-  for (int row = 0; row < 4; ++row) dib.setBlack(row, row);
-  // Source rows 1..2 counted from the bottom, columns 1..3.
-  EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 3, 2, 1, 1, 0, 4, dib.bits.data(), dib.header(), 0),
-            2);
-  EXPECT_TRUE(at(1, 0));  // DIB row 2 (pixel x 2) at the top
-  EXPECT_TRUE(at(0, 1));  // DIB row 1 (pixel x 1) below it
-  EXPECT_EQ(ink(), 2);
-}
-
 TEST_F(DibDrawing, BadHeadersAndArgumentsAreRejectedBeforeUse) {
-  struct Call {
-    Dib dib{8, 8, 1};
-    uint32_t colorUse = 0;
-    uint32_t startScan = 0;
-    const void* bits = dib.bits.data();
+  const auto rejected = [&](Dib& dib, uint32_t startScan = 0, uint32_t colorUse = 0,
+                            bool withBits = true) {
+    setLastError(0);
+    return device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, startScan, 8,
+                                      withBits ? dib.bits.data() : nullptr, dib.header(),
+                                      colorUse) == 0 &&
+           lastError() == kErrorInvalidParameter;
   };
-  void (*const spoils[])(Call&) = {
-      [](Call& c) { c.dib.header()->biSize = 12; },
-      [](Call& c) { c.dib.header()->biPlanes = 2; },
-      [](Call& c) { c.dib.header()->biCompression = 1; },
-      [](Call& c) { c.dib.header()->biBitCount = 16; },
-      [](Call& c) { c.dib.header()->biWidth = 0; },
-      [](Call& c) { c.dib.header()->biWidth = -4; },
-      [](Call& c) { c.dib.header()->biHeight = 0; },
-      [](Call& c) { c.dib.header()->biWidth = 0x7FFFFFFF; },
-      [](Call& c) { c.dib.header()->biHeight = INT32_MIN; },
-      [](Call& c) { c.dib.header()->biClrUsed = 3; },  // more colours than one bit holds
-      [](Call& c) { c.colorUse = 1; },                 // DIB_PAL_COLORS
-      [](Call& c) { c.startScan = 9; },                // a band beyond the bitmap
-      [](Call& c) { c.bits = nullptr; },
+  Dib dib(8, 8, 1);
+  std::memset(dib.bits.data(), 0xFF, dib.bits.size());  // black, if it were drawn
+  EXPECT_TRUE(rejected(dib, 0, 1));                     // DIB_PAL_COLORS
+  EXPECT_TRUE(rejected(dib, 9));                        // a band beyond the bitmap
+  EXPECT_TRUE(rejected(dib, 0, 0, false));
+  void (*const spoils[])(BitmapInfoHeader&) = {
+      [](BitmapInfoHeader& h) { h.biSize = 12; },
+      [](BitmapInfoHeader& h) { h.biPlanes = 2; },
+      [](BitmapInfoHeader& h) { h.biCompression = 1; },
+      [](BitmapInfoHeader& h) { h.biBitCount = 16; },
+      [](BitmapInfoHeader& h) { h.biWidth = 0; },
+      [](BitmapInfoHeader& h) { h.biWidth = -4; },
+      [](BitmapInfoHeader& h) { h.biHeight = 0; },
+      [](BitmapInfoHeader& h) { h.biWidth = 0x7FFFFFFF; },
+      [](BitmapInfoHeader& h) { h.biHeight = INT32_MIN; },
+      [](BitmapInfoHeader& h) { h.biClrUsed = 3; },  // more colours than one bit holds
   };
   for (size_t i = 0; i < std::size(spoils); ++i) {
-    Call call;
-    std::memset(call.dib.bits.data(), 0xFF, call.dib.bits.size());  // black, if it were drawn
-    spoils[i](call);
-    setLastError(0);
-    EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, call.startScan, 8, call.bits,
-                                         call.dib.header(), call.colorUse),
-              0)
-        << i;
-    EXPECT_EQ(lastError(), kErrorInvalidParameter) << i;
+    Dib bad = dib;
+    spoils[i](*bad.header());
+    EXPECT_TRUE(rejected(bad)) << i;
   }
   EXPECT_EQ(device_->setDIBitsToDevice(0, 0, 8, 8, 0, 0, 0, 8, "", nullptr, 0), 0);
   EXPECT_EQ(ink(), 0);

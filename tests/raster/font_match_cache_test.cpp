@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "common/temp_dir.h"
@@ -13,22 +12,12 @@
 namespace pw {
 namespace {
 
-namespace fs = std::filesystem;
-
 const FontRequest kMono{"Courier New", false, false, 0x31, ""};
 const std::string kEnvironment = "HOME=/home/fax;";
 
 class FontMatchCacheTest : public ::testing::Test {
  protected:
-  FontMatchCacheTest() {
-    fs::create_directories(dir.path() / "conf.d");
-    write(conf, "<fontconfig/>");
-    write(match.file, "font");
-  }
-
-  static void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-  }
+  FontMatchCacheTest() { std::filesystem::create_directories(dir.path() / "conf.d"); }
 
   // What the next process finds for the request.
   std::optional<FontMatch> nextProcessFinds(const FontRequest& request,
@@ -46,12 +35,13 @@ class FontMatchCacheTest : public ::testing::Test {
   }
 
   pw::testing::TempDir dir;
-  std::string conf = dir.file("conf.d/30-aliases.conf");
+  std::string conf = dir.write("30-aliases.conf", "<fontconfig/>");
   std::string cachePath = dir.file("cache/font-matches");
-  FontMatch match{dir.file("LiberationMono-Regular.ttf"), 0, false, true, "Liberation Mono"};
+  FontMatch match{dir.write("LiberationMono-Regular.ttf", "font"), 0, false, true,
+                  "Liberation Mono"};
 };
 
-TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
+TEST_F(FontMatchCacheTest, StoredMatchesAccumulateForTheNextProcessOrStayInThisOne) {
   ASSERT_TRUE(store(kMono, match));
   EXPECT_EQ(nextProcessFinds(kMono), match);
   const FontRequest bold{"Arial", true, false, 0, "ru"};
@@ -60,40 +50,35 @@ TEST_F(FontMatchCacheTest, StoredMatchesAccumulateAndAreFoundByTheNextProcess) {
   EXPECT_EQ(nextProcessFinds(kMono), match);
   EXPECT_EQ(nextProcessFinds(bold), boldMatch);
   EXPECT_FALSE(nextProcessFinds({"Courier New", true, false, 0x31, ""}));
+  // An unwritable folder only loses the cache: the match stays usable within the process.
+  dir.write("blocker", "a file where the folder should be");
+  FontMatchCache blocked(dir.file("blocker/font-matches"));
+  blocked.load(kEnvironment);
+  EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
+  EXPECT_EQ(blocked.find(kMono), match);
+  // Names that would break the file's lines are not kept at all.
+  EXPECT_FALSE(blocked.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
 }
 
 // Each change to what the matches depend on makes the next process forget them.
-enum Change { kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved, kEnvironmentChanged };
-const char* const kChangeNames[] = {"ConfEdited", "FolderGrew", "FileAppeared", "FontRemoved",
-                                    "EnvironmentChanged"};
-
 class FontMatchCacheChange : public FontMatchCacheTest,
-                             public ::testing::WithParamInterface<Change> {};
+                             public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
   ASSERT_TRUE(store(kMono, match));
-  std::string environment = kEnvironment;
-  switch (GetParam()) {
-    case kConfEdited:
-      write(conf, "<fontconfig><alias/></fontconfig>");
-      break;
-    case kFolderGrew: {  // folder times may be coarse
-      const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
-      for (int i = 0; FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        write(dir.file("conf.d/50-user-" + std::to_string(i) + ".conf"), "<fontconfig/>");
-      }
-      break;
-    }
-    case kFileAppeared:  // where none was
-      write(dir.file("missing.conf"), "<fontconfig/>");
-      break;
-    case kFontRemoved:
-      fs::remove(match.file);
-      break;
-    case kEnvironmentChanged:
-      environment = "HOME=/home/other;";
-      break;
+  const std::string& change = GetParam();
+  if (change == "ConfEdited") dir.write("30-aliases.conf", "<fontconfig><alias/></fontconfig>");
+  if (change == "FileAppeared") dir.write("missing.conf", "<fontconfig/>");  // where none was
+  if (change == "FontRemoved") std::filesystem::remove(match.file);
+  const std::string environment =
+      change == "EnvironmentChanged" ? "HOME=/home/other;" : kEnvironment;
+  // The folder grows until its state shows it: folder times may be coarse.
+  const std::string before = FontMatchCache::pathState(dir.file("conf.d"));
+  for (int i = 0;
+       change == "FolderGrew" && FontMatchCache::pathState(dir.file("conf.d")) == before && i < 300;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    dir.write("conf.d/50-user-" + std::to_string(i) + ".conf", "<fontconfig/>");
   }
   EXPECT_FALSE(nextProcessFinds(kMono, environment));
   // A match stored now starts the file anew, without the forgotten ones.
@@ -106,20 +91,9 @@ TEST_P(FontMatchCacheChange, ForgetsTheMatches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, FontMatchCacheChange,
-                         ::testing::Values(kConfEdited, kFolderGrew, kFileAppeared, kFontRemoved,
-                                           kEnvironmentChanged),
-                         [](const auto& info) { return std::string(kChangeNames[info.param]); });
-
-// An unwritable folder only loses the cache: the match stays usable within the process.
-TEST_F(FontMatchCacheTest, AMatchThatCannotBeKeptIsStillFoundInTheProcess) {
-  write(dir.file("blocker"), "a file where the folder should be");
-  FontMatchCache blocked(dir.file("blocker/font-matches"));
-  blocked.load(kEnvironment);
-  EXPECT_FALSE(blocked.store(kMono, match, {conf}, kEnvironment));
-  EXPECT_EQ(blocked.find(kMono), match);
-  // Names that would break the file's lines are not kept at all.
-  EXPECT_FALSE(blocked.store({"Courier\nNew", false, false, 0, ""}, match, {conf}, kEnvironment));
-}
+                         ::testing::Values("ConfEdited", "FolderGrew", "FileAppeared",
+                                           "FontRemoved", "EnvironmentChanged"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace pw

@@ -7,24 +7,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <numeric>
 #include <thread>
-#include <vector>
+#include <tuple>
 
-#include "common/temp_dir.h"
 #include "device_test_util.h"
 #include "platform/last_error.h"
 
 namespace pw {
 namespace {
-
-uint32_t pageNumber(const uint8_t* row) {
-  uint32_t number = 0;
-  std::memcpy(&number, row, sizeof number);
-  return number;
-}
 
 std::vector<uint32_t> numbers(uint32_t count) {
   std::vector<uint32_t> result(count);
@@ -32,27 +24,22 @@ std::vector<uint32_t> numbers(uint32_t count) {
   return result;
 }
 
-// Records the pages written, each known by the number in its first row. Coding takes a
+// Records the pages written, each known by the number in its first byte. Coding takes a
 // different time for each page, so that later pages often finish coding before earlier ones.
 struct RecordingWriter final : PageWriter {
   bool open() override { return true; }
   bool encodePage(const PageRaster& page, CodedPage* coded) const override {
-    const uint32_t number = pageNumber(page.row(0));
+    const uint32_t number = page.row(0)[0];
     std::this_thread::sleep_for(std::chrono::microseconds((number * 7919) % 500));
-    {
-      std::lock_guard lock(mutex);
-      maxHeld = std::max(maxHeld, ++codedPages - written.size());
-    }
-    if (number == failCodingAt) return failWith(kErrorNotEnoughMemory);
-    coded->data.assign(page.row(0), page.row(0) + sizeof number);
-    coded->offset = 0;
-    coded->size = sizeof number;
-    return true;
+    std::unique_lock lock(mutex);
+    maxHeld = std::max(maxHeld, ++codedPages - written.size());
+    *coded = {{page.row(0), page.row(0) + 1}, 0, 1, 0, 0};
+    return number != failCodingAt || failWith(kErrorNotEnoughMemory);
   }
   bool writeCoded(const CodedPage& page) override {
     // Not under the lock, which would hide writes on two threads at once.
     if (writing.exchange(true)) concurrentWrites = true;
-    const uint32_t number = pageNumber(page.bytes());
+    const uint32_t number = page.bytes()[0];
     if (number != failWritingAt) {
       std::lock_guard lock(mutex);
       written.push_back(number);
@@ -65,14 +52,11 @@ struct RecordingWriter final : PageWriter {
   bool commitTo(int) override { return true; }
   void discard() override {}
 
-  uint32_t failCodingAt = UINT32_MAX;
-  uint32_t failWritingAt = UINT32_MAX;
+  uint32_t failCodingAt = UINT32_MAX, failWritingAt = UINT32_MAX;
   mutable std::mutex mutex;
-  std::vector<uint32_t> written;  // read once the pipeline is drained
-  mutable size_t codedPages = 0;
-  mutable size_t maxHeld = 0;  // pages coded and not yet written
-  std::atomic<bool> writing = false;
-  std::atomic<bool> concurrentWrites = false;
+  std::vector<uint32_t> written;               // read once the pipeline is drained
+  mutable size_t codedPages = 0, maxHeld = 0;  // held: pages coded and not yet written
+  std::atomic<bool> writing = false, concurrentWrites = false;
 };
 
 class PagePipelineTest : public ::testing::TestWithParam<int> {
@@ -83,7 +67,7 @@ class PagePipelineTest : public ::testing::TestWithParam<int> {
     uint32_t accepted = 0;
     for (uint32_t i = 0; i < count; ++i) {
       pipeline.current().clear();
-      std::memcpy(pipeline.current().row(0), &i, sizeof i);
+      pipeline.current().row(0)[0] = static_cast<uint8_t>(i);
       accepted += pipeline.submit();
     }
     return accepted;
@@ -105,28 +89,20 @@ TEST_P(PagePipelineTest, WritesEveryPageOnceInOrderWithinThreadsPlusTwoRasters) 
   EXPECT_LE(writer.maxHeld, threads + 1u);
 }
 
-struct Failure {
-  uint32_t codingAt;
-  uint32_t writingAt;
-  uint32_t error;
-};
-
 // Pages before the failed one are written; none after it, though some were coded already, and
 // later submits fail with the document's failure. A new document starts without it.
 TEST_P(PagePipelineTest, TheFirstFailureEndsTheDocumentAtThatPage) {
-  for (const Failure failure :
-       {Failure{5, UINT32_MAX, kErrorNotEnoughMemory}, Failure{UINT32_MAX, 3, kErrorDiskFull}}) {
+  for (const auto& [codingAt, writingAt, error] :
+       {std::tuple{5u, UINT32_MAX, kErrorNotEnoughMemory}, {UINT32_MAX, 3u, kErrorDiskFull}}) {
     RecordingWriter failing;
-    failing.failCodingAt = failure.codingAt;
-    failing.failWritingAt = failure.writingAt;
+    failing.failCodingAt = codingAt;
+    failing.failWritingAt = writingAt;
     EXPECT_LT(submitPages(failing, 40), 40u);
-    EXPECT_EQ(pipeline.drain(), failure.error);
-    const uint32_t before = std::min(failure.codingAt, failure.writingAt);
-    EXPECT_EQ(failing.written, numbers(before));
-    EXPECT_EQ(pipeline.pagesWritten(), static_cast<int>(before));
+    EXPECT_EQ(pipeline.drain(), error);
+    EXPECT_EQ(failing.written, numbers(std::min(codingAt, writingAt)));
+    EXPECT_EQ(pipeline.pagesWritten(), static_cast<int>(std::min(codingAt, writingAt)));
     EXPECT_FALSE(pipeline.submit());
-    EXPECT_EQ(lastError(), failure.error);
-    EXPECT_EQ(pipeline.error(), failure.error);
+    EXPECT_TRUE(lastError() == error && pipeline.error() == error);
   }
   EXPECT_EQ(submitPages(writer, 4), 4u);
   EXPECT_EQ(pipeline.drain(), kErrorSuccess);
@@ -144,10 +120,9 @@ TEST(FaxDeviceThreads, CodedOnThreadsOrByLibtiffTheFileEqualsTheOneCodedInline) 
   for (const auto& [threads, coder] : {std::pair{0, FaxCoder::kOwn}, std::pair{3, FaxCoder::kOwn},
                                        std::pair{0, FaxCoder::kLibtiff}}) {
     const std::string path = dir.file("fax" + std::to_string(files.size()) + ".tif");
-    auto device =
-        makeDevice(path, OutputFormat::kTiff, true, 30, FaxCompression::kG4, threads, coder);
+    auto device = makeDevice(path, OutputFormat::kTiff, true, FaxCompression::kG4, threads, coder);
     drawPages(*device, 12);
-    keepDocument(*device);
+    EXPECT_TRUE(device->endDoc() == 1 && device->commit());
     EXPECT_EQ(device->pagesWritten(), 12);
     files.push_back(fileBytes(path));
   }

@@ -2,7 +2,9 @@
 // fonts and their stand-ins.
 #include <gtest/gtest.h>
 
-#include "common/temp_dir.h"
+#include <regex>
+#include <tuple>
+
 #include "device_test_util.h"
 #include "pagewright/fax_device.h"
 #include "raster/text/font_matcher.h"
@@ -29,81 +31,61 @@ class TextRendering : public ::testing::Test {
     EXPECT_TRUE(on.textOut(x, y, text.data(), static_cast<int>(text.size())));
     return inkBounds(on.raster());
   }
+  static void expectWithin(const InkBounds& ink, int left, int top, int right, int bottom) {
+    EXPECT_TRUE(ink.left >= left && ink.top >= top && ink.right <= right && ink.bottom <= bottom)
+        << ink.left << "," << ink.top << " " << ink.right << "," << ink.bottom;
+  }
 
   TempDir dir_;
   std::vector<std::unique_ptr<FaxDevice>> devices_;
 };
 
-TEST_F(TextRendering, MetricsFollowTheRecordAndTheResolution) {
-  // A positive height is the cell; a negative one the em, which the cell exceeds.
+// A positive height is the cell; a negative one the em, which the cell exceeds. Ink stays inside
+// the cell, turned or not.
+TEST_F(TextRendering, InkStaysInsideTheCellTheRecordAsks) {
   EXPECT_EQ(measure(device(makeFont("Courier New", 40)), "A").cy, 40);
-  EXPECT_GT(measure(device(makeFont("Courier New", -40)), "A").cy, 40);
-  FaxDevice& mono = device(makeFont("Courier New", -30));
-  EXPECT_EQ(measure(mono, "iiii").cx, 4 * measure(mono, "W").cx);
-  // Half the lines per inch: the same em height in lines covers twice the paper, so glyphs are
-  // twice as wide in dots.
-  const LogFont em40 = makeFont("Courier New", -40);
-  EXPECT_NEAR(static_cast<double>(measure(device(em40, false), "ABCDEFGHIJ").cx) /
-                  measure(device(em40), "ABCDEFGHIJ").cx,
-              2.0, 0.15);
-  // Liberation Mono 10 pt: the advances every layout of the command depends on. Glyph images
-  // may be hinted differently; these must not move.
-  EXPECT_EQ(measure(device(makeFont("Liberation Mono", 27)), "0123456789").cx, 150);
-  EXPECT_EQ(measure(device(makeFont("Liberation Mono", 14), false), "0123456789").cx, 160);
-}
-
-TEST_F(TextRendering, InkStaysInsideTheMeasuredCell) {
   FaxDevice& on = device(makeFont("Courier New", -40));
   const TextSize size = measure(on, "Hxgj|Q_");
+  EXPECT_GT(size.cy, 40);
   const InkBounds ink = draw(on, 100, 60, "Hxgj|Q_");
-  EXPECT_GE(ink.left, 100);
-  EXPECT_LE(ink.right, 100 + size.cx);
-  EXPECT_GE(ink.top, 60);
-  EXPECT_LE(ink.bottom, 60 + size.cy);
+  expectWithin(ink, 100, 60, 100 + size.cx, 60 + size.cy);
   // The descenders reach well below the middle of the cell and the capitals near its top.
   EXPECT_GT(ink.bottom, 60 + size.cy * 3 / 4);
   EXPECT_LT(ink.top, 60 + size.cy / 4);
-  // The command's default, Liberation Mono 10 pt, a 14-line cell at 98 lines per inch: full
-  // hinting for a monochrome target shrank the full stop to 2 x 2 dots, which OCR missed.
-  const InkBounds stop = draw(device(makeFont("Liberation Mono", 14), false), 20, 10, ".");
+  // Liberation Mono 10 pt, as many lines at either resolution: the advances every layout of the
+  // command depends on. Glyph images may be hinted differently; these must not move.
+  EXPECT_EQ(measure(device(makeFont("Liberation Mono", 27)), "0123456789").cx, 150);
+  FaxDevice& normal = device(makeFont("Liberation Mono", 14), false);
+  EXPECT_EQ(measure(normal, "0123456789").cx, 160);
+  // Full hinting for a monochrome target shrank the command's default full stop to 2 x 2 dots,
+  // which OCR missed.
+  const InkBounds stop = draw(normal, 20, 10, ".");
   EXPECT_GE(stop.right - stop.left, 3);
   EXPECT_GE(stop.bottom - stop.top, 2);
   // Glyphs wider than 64 dots are drawn another way: "=" keeps the gap between its bars.
   FaxDevice& large = device(makeFont("Courier New", -200));
   const InkBounds bars = draw(large, 0, 0, "=");
   ASSERT_GT(bars.right - bars.left, 64);
-  int gapRows = 0;
-  for (int y = bars.top; y < bars.bottom; ++y) {
-    int ink = 0;
-    for (int x = bars.left; x < bars.right; ++x) ink += large.raster().pixel(x, y);
-    gapRows += ink == 0;
-  }
-  EXPECT_GT(gapRows, 5);
-}
-
-TEST_F(TextRendering, RotatedTextRunsUpwardsFromItsReferencePoint) {
+  for (int x = bars.left; x < bars.right; ++x)
+    ASSERT_FALSE(large.raster().pixel(x, (bars.top + bars.bottom) / 2)) << x;
+  // Turned text runs upwards from its reference point.
   LogFont record = makeFont("Courier New", -30);
   record.lfEscapement = 900;
-  FaxDevice& on = device(record);
-  const TextSize size = measure(on, "LLLLLLLL");
-  const InkBounds ink = draw(on, 200, 280, "LLLLLLLL");
-  EXPECT_GE(ink.left, 200);
-  EXPECT_LE(ink.right, 200 + size.cy);
-  EXPECT_GE(ink.top, 280 - size.cx);
-  EXPECT_LE(ink.bottom, 280);
-  EXPECT_GT(ink.bottom - ink.top, 3 * (ink.right - ink.left));  // a column, not a row
+  FaxDevice& turned = device(record);
+  const TextSize column = measure(turned, "LLLLLLLL");
+  const InkBounds up = draw(turned, 200, 280, "LLLLLLLL");
+  expectWithin(up, 200, 280 - column.cx, 200 + column.cy, 280);
+  EXPECT_GT(up.bottom - up.top, 3 * (up.right - up.left));  // a column, not a row
 }
 
-TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
+TEST_F(TextRendering, DecorationsAndBackgroundsSpanTheCell) {
   LogFont record = makeFont("Courier New", 40);
   record.lfUnderline = 1;
   FaxDevice& underlined = device(record);
-  const TextSize size = measure(underlined, "    ");
+  TextSize size = measure(underlined, "    ");
   const InkBounds under = draw(underlined, 50, 20, "    ");  // spaces: only the line is ink
-  EXPECT_EQ(under.left, 50);
-  EXPECT_EQ(under.right, 50 + size.cx);
-  EXPECT_GT(under.top, 20 + size.cy / 2);
-  EXPECT_LE(under.bottom, 20 + size.cy);
+  expectWithin(under, 50, 20 + size.cy / 2 + 1, 50 + size.cx, 20 + size.cy);
+  EXPECT_EQ(under.right - under.left, size.cx);
 
   record.lfUnderline = 0;
   record.lfStrikeOut = 1;
@@ -111,25 +93,20 @@ TEST_F(TextRendering, UnderlineAndStrikeOutSpanTheTextInsideTheCell) {
   EXPECT_EQ(strike.left, 50);
   EXPECT_GT(strike.top, 20 + size.cy / 4);
   EXPECT_LT(strike.bottom, under.top);
-}
 
-TEST_F(TextRendering, OpaqueBackgroundClearsTheCellAndTransparentKeepsIt) {
+  // An opaque background clears the cell, a transparent one keeps what is there.
   FaxDevice& on = device(makeFont("Courier New", 40));
-  const TextSize size = measure(on, "  ");
+  size = measure(on, "  ");
   PageRaster& raster = const_cast<PageRaster&>(on.raster());
   raster.fillRect(0, 0, 400, 100, true);
   on.setBkMode(kOpaque);
   draw(on, 10, 10, "  ");
-  EXPECT_FALSE(raster.pixel(10, 10));
-  EXPECT_FALSE(raster.pixel(10 + size.cx - 1, 10 + size.cy - 1));
-  EXPECT_TRUE(raster.pixel(10 + size.cx, 10));  // just outside the cell
-  EXPECT_TRUE(raster.pixel(9, 10));
-  EXPECT_TRUE(raster.pixel(10, 9));
-
+  EXPECT_FALSE(raster.pixel(10, 10) || raster.pixel(10 + size.cx - 1, 10 + size.cy - 1));
+  // Just outside the cell.
+  EXPECT_TRUE(raster.pixel(10 + size.cx, 10) && raster.pixel(9, 10) && raster.pixel(10, 9));
   EXPECT_EQ(on.setBkMode(kTransparent), kOpaque);
   draw(on, 200, 10, "  ");
-  EXPECT_TRUE(raster.pixel(200, 10));
-  EXPECT_TRUE(raster.pixel(200 + size.cx - 1, 10 + size.cy - 1));
+  EXPECT_TRUE(raster.pixel(200, 10) && raster.pixel(200 + size.cx - 1, 10 + size.cy - 1));
 }
 
 TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
@@ -139,8 +116,7 @@ TEST_F(TextRendering, TextCrossingThePageEdgesIsClipped) {
   draw(on, kFaxLineDots - 10, on.raster().height() - 30, "MMMM");
   draw(on, -100000, 100000, "MMMM");
   const InkBounds ink = draw(on, 1 << 30, -(1 << 30), "MMMM");
-  EXPECT_EQ(ink.left, 0);
-  EXPECT_EQ(ink.top, 0);
+  EXPECT_EQ(ink.left + ink.top, 0);
   EXPECT_EQ(ink.right, kFaxLineDots);
 }
 
@@ -151,14 +127,12 @@ TEST_F(TextRendering, BoldAndMissingFacesAreSynthesised) {
   // This family has a single upright, regular face.
   LogFont record = makeFont("DejaVu Math TeX Gyre", -60);
   const auto plain = matchFont(record);
-  ASSERT_TRUE(plain);
-  if (plain->file.find("DejaVuMath") == std::string::npos) GTEST_SKIP() << "font not installed";
+  if (!plain || plain->file.find("DejaVuMath") == std::string::npos) GTEST_SKIP() << "no font";
   EXPECT_FALSE(plain->syntheticBold || plain->syntheticOblique);
   record.lfItalic = 1;
   record.lfWeight = 700;
   const auto styled = matchFont(record);
-  ASSERT_TRUE(styled);
-  EXPECT_TRUE(styled->syntheticOblique && styled->syntheticBold);
+  EXPECT_TRUE(styled && styled->syntheticOblique && styled->syntheticBold);
 
   // A vertical bar leans to the right: its top starts further right than its foot.
   auto lean = [&](FaxDevice& on) {
@@ -179,36 +153,28 @@ TEST_F(TextRendering, HighBytesAreDrawnFromTheRecordsCodePage) {
   cyrillic.lfCharSet = 204;
   const InkBounds tse = draw(device(cyrillic), 0, 0, "\xD6");
   const InkBounds oUmlaut = draw(device(makeFont("Courier New", -40)), 0, 0, "\xD6");
-  ASSERT_GT(oUmlaut.pixels, 0);
-  EXPECT_GT(tse.bottom, oUmlaut.bottom);  // TSE has a descender, O-umlaut does not
+  // TSE has a descender, O-umlaut does not.
+  EXPECT_TRUE(oUmlaut.pixels > 0 && tse.bottom > oUmlaut.bottom);
 }
 
 // Faces that are not installed stand in with a face of the same kind, which the device names.
 TEST(FontMapping, MissingFacesStandInWithTheirKind) {
-  struct Case {
-    const char* face;
-    uint8_t pitchAndFamily;
-    std::vector<std::string> files;  // one of these
+  // The face and the pitch and family asked for; a pattern of the file that stands in.
+  const std::tuple<const char*, uint8_t, const char*> cases[] = {
+      {"Courier New", 0, "LiberationMono|Cousine"},  // metric-compatible
+      {"", 0x01, "Mono"},                            // FIXED_PITCH
+      {"No Such Font Anywhere", 0x10, "Serif"},      // FF_ROMAN
+      {"Liberaton Mono", 0, "Mono"},                 // fixed-pitch by its name
   };
-  const Case cases[] = {
-      {"Courier New", 0, {"LiberationMono", "Cousine"}},  // metric-compatible
-      {"", 0x01, {"Mono"}},                               // FIXED_PITCH
-      {"No Such Font Anywhere", 0x10, {"Serif"}},         // FF_ROMAN
-      {"Liberaton Mono", 0, {"Mono"}},                    // fixed-pitch by its name
-  };
-  for (const Case& c : cases) {
-    LogFont record = makeFont(c.face, 20);
-    record.lfPitchAndFamily = c.pitchAndFamily;
+  for (const auto& [face, pitchAndFamily, file] : cases) {
+    LogFont record = makeFont(face, 20);
+    record.lfPitchAndFamily = pitchAndFamily;
     const auto match = matchFont(record);
-    ASSERT_TRUE(match) << c.face;
-    EXPECT_TRUE(std::any_of(
-        c.files.begin(), c.files.end(),
-        [&](const std::string& file) { return match->file.find(file) != std::string::npos; }))
-        << c.face << ": " << match->file;
+    ASSERT_TRUE(match) << face;
+    EXPECT_TRUE(std::regex_search(match->file, std::regex(file))) << face << ": " << match->file;
     char family[64] = "";
     ASSERT_EQ(pwFaxDeviceFontFamily(&record, family, sizeof family), 1);
-    EXPECT_EQ(family, match->family);
-    EXPECT_STRNE(family, "");
+    EXPECT_TRUE(family == match->family && *family);
   }
 }
 

@@ -59,12 +59,11 @@ TEST(PrefixSetup, InstallsThePostScriptPrinter) {
                                   APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY))
       << GetLastError();
 
-  char printer[sizeof host::kPrinter];
-  std::strcpy(printer, host::kPrinter);
+  std::string printer = host::kPrinter;
   std::string port = host::work("out.ps");
   char processor[] = "WinPrint";
   PRINTER_INFO_2A info{};
-  info.pPrinterName = printer;
+  info.pPrinterName = printer.data();
   info.pPortName = port.data();
   info.pDriverName = driverName;
   info.pPrintProcessor = processor;
