@@ -51,8 +51,7 @@ std::vector<uint8_t> libtiffCode(const CcittImage& image, const CcittOptions& op
   stream.memory = &file;
   TiffPtr tif = detail::openTiffStream(stream, "w");
   std::vector<uint8_t> rows = packedRows(image);
-  uint64_t* offsets = nullptr;
-  uint64_t* counts = nullptr;
+  uint64_t *offsets = nullptr, *counts = nullptr;
   if (!tif || !setTags(tif.get(), image.width, image.height, options) ||
       TIFFWriteEncodedStrip(tif.get(), 0, rows.data(), static_cast<tmsize_t>(rows.size())) < 0 ||
       !TIFFGetField(tif.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||

@@ -75,11 +75,6 @@ class MarkupTest : public ConversionTest {
   FieldTable fields;
 };
 
-void wideLine(RenderParams& p) {
-  p.pageWidthMm = 100000;  // capped to the fax line: left 80, right 1728
-  p.rightMarginMm = 0;
-}
-
 TEST_F(MarkupTest, Directives) {
   check({
       // Unknown codes, and "##BF" whose second '#' starts the directive.
@@ -95,9 +90,10 @@ TEST_F(MarkupTest, Directives) {
       // Orientation changes start a page; landscape text runs up from the bottom limit.
       {"a#LOb#LOc\nd#POe", "101,77 a\n101,2214 b\n101,2203 c\n121,2214 d\n101,77 e", 3},
       {"[#SO|#SD|#ST|#SF|#SN|#SX]", "101,77 [Org|first|Tel|Fax|Nr|#SX]"},
-      // Inserted text is cut at the line buffer's limit.
+      // Inserted text is cut at the line buffer's limit (on a page wider than the fax line, which
+      // is capped: left 80, right 1728).
       {std::string(2997, 'a') + "#SOzz", "80,77 " + std::string(2997, 'a') + "Or", 1,
-       msg::kLineOverflow, wideLine},
+       msg::kLineOverflow, [](RenderParams& p) { p.pageWidthMm = 100000, p.rightMarginMm = 0; }},
   });
 }
 

@@ -186,8 +186,7 @@ class ConfinementTest : public ConversionTest {
     EXPECT_EQ(surface.drawing().find("secret"), std::string::npos);
   }
 
-  std::string allowed = dir.file("allowed");
-  std::string outside = dir.file("outside");
+  std::string allowed = dir.file("allowed"), outside = dir.file("outside");
 };
 
 TEST_F(ConfinementTest, FilesInsideTheAllowedDirectoriesAreRead) {

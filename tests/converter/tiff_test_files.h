@@ -10,10 +10,8 @@
 namespace pw::testing {
 
 struct TiffFile {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint16_t bits = 1;
-  uint16_t samples = 1;
+  uint32_t width = 0, height = 0;
+  uint16_t bits = 1, samples = 1;
   uint16_t photometric = PHOTOMETRIC_MINISWHITE;
   uint16_t compression = COMPRESSION_NONE;
   uint16_t fillOrder = FILLORDER_MSB2LSB;

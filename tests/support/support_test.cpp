@@ -97,8 +97,7 @@ TEST_F(LineListTest, EncodingsAndTheEndOfTheText) {
 }
 
 TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
-  const std::string good = dir.write("good", "a\nb");
-  const std::string other = dir.write("other", "c");
+  const std::string good = dir.write("good", "a\nb"), other = dir.write("other", "c");
   const auto fails = [&](const std::string& path, uint32_t code) {
     ASSERT_EQ(list.load(other.c_str()), 1);
     EXPECT_EQ(list.load(path.c_str()), 0);
