@@ -114,7 +114,8 @@ TEST_F(LineListTest, FailuresLeaveTheListEmpty) {
 }
 
 TEST_F(LineListTest, FileViewOfTheWholeFileThatOutlivesATruncationAndLetsWritersIn) {
-  const std::string contents = std::string("abc\0", 4) + std::string(5 * 4096 + 13, 'x');
+  std::string contents(4 + 5 * 4096 + 13, 'x');
+  contents.replace(0, 4, "abc\0", 4);
   const std::string path = dir.write("data", contents);
   MappedFile file;
   const unsigned char* view = file.open(path.c_str());
