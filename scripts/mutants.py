@@ -21,6 +21,7 @@ import argparse
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -98,9 +99,9 @@ def candidates():
     return result
 
 
-def run(command, timeout=None):
+def run(command, timeout=None, env=None):
     return subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          text=True, timeout=timeout)
+                          text=True, timeout=timeout, env=env)
 
 
 def configure():
@@ -114,11 +115,18 @@ def build_and_test(jobs):
     """'killed', 'survived' or 'stillborn'."""
     if run(["cmake", "--build", BUILD, "-j", str(jobs)]).returncode != 0:
         return "stillborn"
+    # A mutant may crash tests before they clean up: their files go to a folder removed here.
+    scratch = os.path.join(BUILD, "tmp")
+    shutil.rmtree(scratch, ignore_errors=True)
+    os.makedirs(scratch)
     try:
         tests = run(["ctest", "--test-dir", BUILD, "-L", "unit|cli", "-j", str(jobs),
-                     "--timeout", "60", "--stop-on-failure"], timeout=900)
+                     "--timeout", "60", "--stop-on-failure"], timeout=900,
+                    env=dict(os.environ, TMPDIR=scratch))
     except subprocess.TimeoutExpired:
         return "killed"
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
     return "survived" if tests.returncode == 0 else "killed"
 
 

@@ -38,6 +38,9 @@ namespace fs = std::filesystem;
   const auto files = std::distance(fs::directory_iterator(dir.path() / "out"), {});
   std::fprintf(stderr, "result=%d pages=%u error=%u files=%td %s\n", result, pages, error, files,
                sink.events.empty() ? "" : sink.events[0].text.c_str());
+  // The child runs the test afresh, with a folder of its own that no destructor will remove.
+  std::error_code ignored;
+  fs::remove_all(dir.path(), ignored);
   std::_Exit(0);
 }
 
